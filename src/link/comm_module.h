@@ -1,0 +1,141 @@
+#pragma once
+// The communication module's core: the link channel, the receive ring, the
+// frame assembler, the reply router and the reply waits. The command
+// operations and the decoders are added on top of this by TTComXDlg
+// (commands folder), which fills the router's decoder table.
+#include "frame.h"
+#include "options.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace kx9 {
+
+class LogTarget;
+class TagList;
+struct MainState;
+
+// What the creator passes in (start-up or the serial opening dialog).
+struct LinkConfig {
+    int LinkMode = 0;             // 0 serial, 1 USB, 2 TCP/IP
+    int ComPort = 1;
+    int ComSpeed = 0;
+    int TcpServerMode = 1;
+    int TcpListenPort = 3335;
+    int TcpRemotePort = 10777;
+    QString TcpRemoteAddress;
+};
+
+class CommModule : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kRingSize = 16384;
+    static constexpr int kRxFrameSize = 272;
+
+    // Creation steps 1-5 (options, ComDebug, tag list). `Open()` is step 6.
+    CommModule(const LinkConfig &config, const QString &iniPath, AppOptions &options,
+               MainState &state, LogTarget *logPane, QObject *parent = nullptr);
+    ~CommModule() override;
+
+    // Opens the link (a client connect runs the 5000 ms connect wait here).
+    void Open();
+    // Closing when the main window closes: SaveComDebug, then the link.
+    void Close();
+
+    // ---- link
+    int LinkSend(const uint8_t *bytes, int count);
+    int LinkSend(const QByteArray &bytes) { return LinkSend(reinterpret_cast<const uint8_t *>(bytes.constData()), int(bytes.size())); }
+    void LinkClose();
+    bool IsLinkOpen() const;
+    void LinkReopen();
+    void LinkReopenOnPort(int port);
+    void RingPut(const uint8_t *bytes, int n);
+
+    // ---- logging
+    void CommLog(const QString &text);
+    void setLogTarget(LogTarget *target) { logTarget_ = target; }
+    LogTarget *logTarget() const { return logTarget_; }
+
+    // ---- framing and sending: the six steps every command operation performs.
+    // `id` < 0 uses the reader ID from IDNo. Returns false when nothing was sent
+    // (DATA longer than 255 bytes is refused with a log line; link closed).
+    bool SendCommand(const QString &label, uint8_t command, const QByteArray &data, int id = -1);
+
+    // ---- receiver and waits
+    void DrainReceiver();
+    bool WaitAnyReply();
+    bool WaitAck();
+    bool WaitReplyState(int state);
+
+    // ---- decoder table the router calls (filled by TTComXDlg)
+    using FrameDecoder = std::function<void(const FrameView &frame)>;
+    using TextDecoder = std::function<void(const QByteArray &text)>;
+    // kind is 'd', 'i' or 'L'; uid is the identifier as it arrived (8 bytes, or 4 in Tag-it mode for 'd').
+    using UidDataDecoder = std::function<void(char kind, const QByteArray &uid, const QByteArray &data)>;
+    void SetAckDecoder(uint8_t commandCode, FrameDecoder decoder);
+    void SetNackDecoder(FrameDecoder decoder);
+    void SetTextReportDecoder(TextDecoder decoder);
+    void SetUidDataDecoder(UidDataDecoder decoder);
+
+    // ---- state other folders read
+    int LinkMode() const { return linkMode_; }
+    bool Connected() const { return connected_ != 0; }
+    uint8_t ReaderId() const { return comDebug_.IDNo; }
+    uint8_t LastCommandCode() const { return lastCommandCode_; }
+    void setLastCommandCode(uint8_t code) { lastCommandCode_ = code; }
+    int ResponseWaitState() const { return responseWaitState_; }
+    uint8_t ReplyId() const { return replyId_; }
+    FrameView LastReply() const;        // last ACK/NACK, STX..CR
+    FrameView LastGateReply() const;    // last 'G' report
+    FrameView RxFrame() const;          // frame in the reassembly buffer
+    int LogRx() const { return logRx_; }
+    int LogTx() const { return logTx_; }
+    void setLogRx(int on) { logRx_ = on; }
+    void setLogTx(int on) { logTx_ = on; }
+    ComDebugOptions &comDebug() { return comDebug_; }
+    const QString &iniPath() const { return iniPath_; }
+    AppOptions &options() { return options_; }
+    MainState &state() { return state_; }
+    TagList &tagList() { return *tagList_; }
+    int RxHead() const { return rxHead_; }
+    int RxTail() const { return rxTail_; }
+    bool InFrame() const { return inFrame_ != 0; }
+
+signals:
+    // A connection came up or went down (TCP/IP) or the serial port opened/closed.
+    void connectedChanged(bool connected);
+    // A gate count report: tag 10 (sub-kind 0x80) or 11 (0x81), LEN and the LEN-1 bytes after DATA[0].
+    void gateCountReport(int tag, int len, const QByteArray &bytes);
+
+protected:
+    void RouteReply();
+
+private:
+    // (members are the link folder's business)
+    struct Private;
+    std::unique_ptr<Private> d_;
+    int linkMode_ = 0;
+    int connected_ = 0;
+    uint8_t lastCommandCode_ = 0;
+    int responseWaitState_ = 0;
+    uint8_t replyId_ = 0;
+    int logRx_ = 1, logTx_ = 1;
+    int rxHead_ = 0, rxTail_ = 0;
+    int inFrame_ = 0;
+    ComDebugOptions comDebug_;
+    QString iniPath_;
+    AppOptions &options_;
+    MainState &state_;
+    LogTarget *logTarget_ = nullptr;
+    std::unique_ptr<TagList> tagList_;
+};
+
+} // namespace kx9

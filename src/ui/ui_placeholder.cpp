@@ -1,0 +1,1 @@
+// replaced by the input widgets and shared dialogs

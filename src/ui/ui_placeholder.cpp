@@ -1,1 +1,0 @@
-// replaced by the input widgets and shared dialogs

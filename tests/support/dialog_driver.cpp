@@ -1,1 +1,510 @@
 #include "dialog_driver.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDialog>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QTimer>
+#include <QWidget>
+
+namespace kx9test {
+
+namespace {
+
+qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+
+QString stripMnemonic(QString text)
+{
+    // "&Cancel" -> "Cancel", "A&&B" -> "A&B"
+    QString out;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) {
+            ++i;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+QWidget *findWidget(QWidget *dialog, const QString &name)
+{
+    if (dialog->objectName() == name)
+        return dialog;
+    return dialog->findChild<QWidget *>(name);
+}
+
+// Common preamble of every fill step: the widget exists and a person could use it.
+QString usable(QWidget *dialog, const QString &name, QWidget **out)
+{
+    QWidget *w = findWidget(dialog, name);
+    if (!w)
+        return QStringLiteral("no widget '%1' in %2").arg(name, describeDialog(dialog));
+    if (!w->isEnabled())
+        return QStringLiteral("widget '%1' in %2 is disabled").arg(name, describeDialog(dialog));
+    *out = w;
+    return {};
+}
+
+QRadioButton *radioAt(QWidget *group, int index)
+{
+    const QList<QRadioButton *> radios = group->findChildren<QRadioButton *>();
+    return (index >= 0 && index < radios.size()) ? radios[index] : nullptr;
+}
+
+QAbstractButton *findButton(QWidget *dialog, const QString &nameOrCaption)
+{
+    if (auto *b = dialog->findChild<QAbstractButton *>(nameOrCaption))
+        return b;
+    const QList<QAbstractButton *> buttons = dialog->findChildren<QAbstractButton *>();
+    for (QAbstractButton *b : buttons) {
+        if (b->isVisible() && stripMnemonic(b->text()) == stripMnemonic(nameOrCaption))
+            return b;
+    }
+    for (QAbstractButton *b : buttons) {
+        if (stripMnemonic(b->text()) == stripMnemonic(nameOrCaption))
+            return b;
+    }
+    return nullptr;
+}
+
+QAbstractButton *findStandard(QWidget *dialog, QDialogButtonBox::StandardButton which)
+{
+    if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+        if (QAbstractButton *b = box->button(QMessageBox::StandardButton(int(which))))
+            return b;
+    }
+    const QList<QDialogButtonBox *> boxes = dialog->findChildren<QDialogButtonBox *>();
+    for (QDialogButtonBox *bb : boxes) {
+        if (QAbstractButton *b = bb->button(which))
+            return b;
+    }
+    return nullptr;
+}
+
+QString clickButton(QAbstractButton *b, QWidget *dialog, const QString &what)
+{
+    if (!b)
+        return QStringLiteral("no button %1 in %2").arg(what, describeDialog(dialog));
+    if (!b->isEnabled())
+        return QStringLiteral("button %1 in %2 is disabled").arg(what, describeDialog(dialog));
+    b->click();
+    return {};
+}
+
+} // namespace
+
+QString describeDialog(const QWidget *dialog)
+{
+    if (!dialog)
+        return QStringLiteral("(no dialog)");
+    QString text = QStringLiteral("%1 '%2' \"%3\"")
+                       .arg(QString::fromLatin1(dialog->metaObject()->className()), dialog->objectName(),
+                            dialog->windowTitle());
+    if (auto *box = qobject_cast<const QMessageBox *>(dialog))
+        text += QStringLiteral(" text \"%1\"").arg(box->text());
+    return text;
+}
+
+// ---------------------------------------------------------------- answers
+
+DialogAnswer &DialogAnswer::setText(const QString &name, const QString &text)
+{
+    steps_.append({QStringLiteral("setText %1").arg(name), [name, text](QWidget *dialog) -> QString {
+        QWidget *w = nullptr;
+        if (QString err = usable(dialog, name, &w); !err.isEmpty())
+            return err;
+        w->setFocus(Qt::OtherFocusReason);
+        if (auto *le = qobject_cast<QLineEdit *>(w)) {
+            // Typed over the old text, so textEdited fires as for a person.
+            le->selectAll();
+            le->insert(text);
+            if (le->text() != text)
+                return QStringLiteral("line edit '%1' took \"%2\" as \"%3\"").arg(name, text, le->text());
+            emit le->editingFinished();
+            return {};
+        }
+        if (auto *cb = qobject_cast<QComboBox *>(w)) {
+            if (!cb->isEditable())
+                return QStringLiteral("combo box '%1' is not editable").arg(name);
+            cb->setEditText(text);
+            return {};
+        }
+        if (auto *pe = qobject_cast<QPlainTextEdit *>(w)) {
+            pe->setPlainText(text);
+            return {};
+        }
+        if (auto *te = qobject_cast<QTextEdit *>(w)) {
+            te->setPlainText(text);
+            return {};
+        }
+        if (auto *sb = qobject_cast<QAbstractSpinBox *>(w)) {
+            QLineEdit *le = sb->findChild<QLineEdit *>();
+            if (!le)
+                return QStringLiteral("spin box '%1' has no editor").arg(name);
+            le->selectAll();
+            le->insert(text);
+            sb->interpretText();
+            return {};
+        }
+        if (w->metaObject()->indexOfProperty("text") >= 0 && w->setProperty("text", text))
+            return {};
+        return QStringLiteral("widget '%1' (%2) takes no text").arg(name, QString::fromLatin1(w->metaObject()->className()));
+    }});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::setIndex(const QString &name, int index)
+{
+    steps_.append({QStringLiteral("setIndex %1").arg(name), [name, index](QWidget *dialog) -> QString {
+        QWidget *w = nullptr;
+        if (QString err = usable(dialog, name, &w); !err.isEmpty())
+            return err;
+        if (auto *cb = qobject_cast<QComboBox *>(w)) {
+            if (index < -1 || index >= cb->count())
+                return QStringLiteral("combo box '%1' has no item %2").arg(name).arg(index);
+            cb->setCurrentIndex(index);
+            emit cb->activated(index);
+            emit cb->textActivated(cb->currentText());
+            return {};
+        }
+        if (auto *lw = qobject_cast<QListWidget *>(w)) {
+            if (index < 0 || index >= lw->count())
+                return QStringLiteral("list '%1' has no row %2").arg(name).arg(index);
+            lw->setCurrentRow(index);
+            emit lw->itemClicked(lw->item(index));
+            return {};
+        }
+        if (QRadioButton *radio = radioAt(w, index)) {
+            if (!radio->isEnabled())
+                return QStringLiteral("radio %1 of '%2' is disabled").arg(index).arg(name);
+            if (!radio->isChecked())
+                radio->click();
+            return {};
+        }
+        if (w->metaObject()->indexOfProperty("currentIndex") >= 0 && w->setProperty("currentIndex", index))
+            return {};
+        return QStringLiteral("widget '%1' has no item %2").arg(name).arg(index);
+    }});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::setItem(const QString &name, const QString &text)
+{
+    steps_.append({QStringLiteral("setItem %1").arg(name), [name, text](QWidget *dialog) -> QString {
+        QWidget *w = nullptr;
+        if (QString err = usable(dialog, name, &w); !err.isEmpty())
+            return err;
+        if (auto *cb = qobject_cast<QComboBox *>(w)) {
+            const int i = cb->findText(text);
+            if (i < 0)
+                return QStringLiteral("combo box '%1' has no item \"%2\"").arg(name, text);
+            cb->setCurrentIndex(i);
+            emit cb->activated(i);
+            emit cb->textActivated(text);
+            return {};
+        }
+        if (auto *lw = qobject_cast<QListWidget *>(w)) {
+            const QList<QListWidgetItem *> items = lw->findItems(text, Qt::MatchExactly);
+            if (items.isEmpty())
+                return QStringLiteral("list '%1' has no row \"%2\"").arg(name, text);
+            lw->setCurrentItem(items.first());
+            emit lw->itemClicked(items.first());
+            return {};
+        }
+        const QList<QRadioButton *> radios = w->findChildren<QRadioButton *>();
+        for (QRadioButton *r : radios) {
+            if (stripMnemonic(r->text()) == text) {
+                if (!r->isChecked())
+                    r->click();
+                return {};
+            }
+        }
+        return QStringLiteral("widget '%1' has no item \"%2\"").arg(name, text);
+    }});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::setChecked(const QString &name, bool checked)
+{
+    steps_.append({QStringLiteral("setChecked %1").arg(name), [name, checked](QWidget *dialog) -> QString {
+        QWidget *w = nullptr;
+        if (QString err = usable(dialog, name, &w); !err.isEmpty())
+            return err;
+        auto *b = qobject_cast<QAbstractButton *>(w);
+        if (!b || !b->isCheckable())
+            return QStringLiteral("widget '%1' is not a check box or radio button").arg(name);
+        if (b->isChecked() != checked)
+            b->click();
+        if (b->isChecked() != checked)
+            return QStringLiteral("'%1' cannot be %2").arg(name, checked ? QStringLiteral("checked") : QStringLiteral("cleared"));
+        return {};
+    }});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::setValue(const QString &name, const QVariant &value)
+{
+    steps_.append({QStringLiteral("setValue %1").arg(name), [name, value](QWidget *dialog) -> QString {
+        QWidget *w = nullptr;
+        if (QString err = usable(dialog, name, &w); !err.isEmpty())
+            return err;
+        if (auto *sb = qobject_cast<QSpinBox *>(w)) {
+            sb->setValue(value.toInt());
+            return {};
+        }
+        if (auto *db = qobject_cast<QDoubleSpinBox *>(w)) {
+            db->setValue(value.toDouble());
+            return {};
+        }
+        if (w->metaObject()->indexOfProperty("value") >= 0 && w->setProperty("value", value))
+            return {};
+        if (auto *le = qobject_cast<QLineEdit *>(w)) {
+            le->selectAll();
+            le->insert(value.toString());
+            emit le->editingFinished();
+            return {};
+        }
+        return QStringLiteral("widget '%1' (%2) takes no value").arg(name, QString::fromLatin1(w->metaObject()->className()));
+    }});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::then(std::function<void(QWidget *)> step)
+{
+    steps_.append({QStringLiteral("custom step"), [step](QWidget *dialog) -> QString {
+        step(dialog);
+        return {};
+    }});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::press(const QString &button)
+{
+    steps_.append({QStringLiteral("press %1").arg(button), [button](QWidget *dialog) -> QString {
+        return clickButton(findButton(dialog, button), dialog, QStringLiteral("'%1'").arg(button));
+    }, true});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::pressStandard(QDialogButtonBox::StandardButton which)
+{
+    steps_.append({QStringLiteral("press standard button %1").arg(int(which)), [which](QWidget *dialog) -> QString {
+        return clickButton(findStandard(dialog, which), dialog, QStringLiteral("standard %1").arg(int(which)));
+    }, true});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::pressOk()
+{
+    steps_.append({QStringLiteral("press OK"), [](QWidget *dialog) -> QString {
+        QAbstractButton *b = findStandard(dialog, QDialogButtonBox::Ok);
+        for (const char *caption : {"OK", "ＯＫ", "&OK"}) {
+            if (!b)
+                b = findButton(dialog, QString::fromUtf8(caption));
+        }
+        return clickButton(b, dialog, QStringLiteral("OK"));
+    }, true});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::pressCancel()
+{
+    steps_.append({QStringLiteral("press Cancel"), [](QWidget *dialog) -> QString {
+        QAbstractButton *b = findStandard(dialog, QDialogButtonBox::Cancel);
+        for (const char *caption : {"キャンセル", "ｷｬﾝｾﾙ", "Cancel", "キャンセル(&C)"}) {
+            if (!b)
+                b = findButton(dialog, QString::fromUtf8(caption));
+        }
+        return clickButton(b, dialog, QStringLiteral("Cancel"));
+    }, true});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::again()
+{
+    again_ = true;
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::within(int ms)
+{
+    timeoutMs_ = ms;
+    return *this;
+}
+
+// ---------------------------------------------------------------- driver
+
+DialogDriver::DialogDriver(QObject *parent) : QObject(parent), timer_(new QTimer(this))
+{
+    timer_->setInterval(20);
+    connect(timer_, &QTimer::timeout, this, &DialogDriver::poll);
+    timer_->start();
+}
+
+DialogDriver::~DialogDriver()
+{
+    if (!queue_.isEmpty()) {
+        for (const auto &a : queue_)
+            qWarning("DialogDriver: answer for '%s' was never given", qPrintable(a->match_));
+    }
+}
+
+DialogAnswer &DialogDriver::expect(const QString &match)
+{
+    auto answer = std::make_shared<DialogAnswer>();
+    answer->match_ = match;
+    if (queue_.isEmpty())
+        headSince_ = nowMs();
+    queue_.append(answer);
+    return *answer;
+}
+
+DialogAnswer &DialogDriver::expectMessage(const QString &textContains)
+{
+    DialogAnswer &a = expect(textContains);
+    a.messageMatch_ = true;
+    return a;
+}
+
+void DialogDriver::tolerate(const QString &match) { tolerated_.append(match); }
+
+void DialogDriver::setPollInterval(int ms) { timer_->setInterval(ms); }
+
+bool DialogDriver::matches(const DialogAnswer &answer, QWidget *dialog) const
+{
+    if (answer.messageMatch_) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        return box && (answer.match_.isEmpty() || box->text().contains(answer.match_));
+    }
+    if (answer.match_.isEmpty())
+        return true;
+    return answer.match_ == QLatin1String(dialog->metaObject()->className()) || answer.match_ == dialog->objectName()
+        || answer.match_ == dialog->windowTitle();
+}
+
+bool DialogDriver::waitAllAnswered(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while ((!queue_.isEmpty() || applying_) && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return queue_.isEmpty() && !applying_;
+}
+
+QString DialogDriver::report() const
+{
+    QStringList lines = failures_;
+    for (const auto &a : queue_)
+        lines << QStringLiteral("still queued: answer for '%1'").arg(a->match_);
+    return lines.isEmpty() ? QStringLiteral("all dialogs answered") : lines.join(QLatin1Char('\n'));
+}
+
+void DialogDriver::fail(const QString &text)
+{
+    qWarning("DialogDriver: %s", qPrintable(text));
+    failures_.append(text);
+}
+
+void DialogDriver::poll()
+{
+    if (applying_)
+        return;
+    const qint64 now = nowMs();
+
+    // An answer nobody takes must not wait for ever.
+    if (!queue_.isEmpty()) {
+        const auto &head = queue_.first();
+        const int limit = head->timeoutMs_ >= 0 ? head->timeoutMs_ : answerTimeoutMs_;
+        if (now - headSince_ > limit) {
+            fail(QStringLiteral("no dialog for the answer '%1' within %2 ms").arg(head->match_).arg(limit));
+            queue_.removeFirst();
+            headSince_ = now;
+        }
+    }
+
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible()) {
+        unexpected_.clear();
+        return;
+    }
+    const bool alreadyAnswered = (modal == lastAnswered_.data());
+    if (!queue_.isEmpty()) {
+        auto head = queue_.first();
+        if ((!alreadyAnswered || head->again_) && matches(*head, modal)) {
+            queue_.removeFirst();
+            headSince_ = now;
+            unexpected_.clear();
+            lastAnswered_ = modal;
+            answeredLog_.append(modal->windowTitle().isEmpty() ? QString::fromLatin1(modal->metaObject()->className())
+                                                               : modal->windowTitle());
+            applying_ = true;
+            // Run the steps from the event loop, not from this timer slot: a press may
+            // start a nested loop (another dialog, a wait) and the poll must go on there.
+            QPointer<QWidget> target(modal);
+            QTimer::singleShot(0, this, [this, head, target] { apply(head, target); });
+            return;
+        }
+    }
+    if (alreadyAnswered)
+        return;   // still closing, or a dialog that stays open by design
+    for (const QString &t : tolerated_) {
+        if (t == QLatin1String(modal->metaObject()->className()) || t == modal->objectName() || t == modal->windowTitle())
+            return;
+    }
+    if (unexpected_ != modal) {
+        unexpected_ = modal;
+        unexpectedSince_ = now;
+        return;
+    }
+    if (now - unexpectedSince_ > unexpectedTimeoutMs_) {
+        fail(QStringLiteral("unexpected dialog %1 (next answer: %2); closed it")
+                 .arg(describeDialog(modal), queue_.isEmpty() ? QStringLiteral("none") : queue_.first()->match_));
+        unexpected_.clear();
+        lastAnswered_ = modal;
+        if (auto *dlg = qobject_cast<QDialog *>(modal))
+            dlg->reject();
+        else
+            modal->close();
+    }
+}
+
+void DialogDriver::apply(std::shared_ptr<DialogAnswer> answer, QPointer<QWidget> dialog)
+{
+    for (const DialogAnswer::Step &step : answer->steps_) {
+        if (!dialog) {
+            fail(QStringLiteral("dialog for '%1' closed before step '%2'").arg(answer->match_, step.description));
+            break;
+        }
+        if (step.isPress) {
+            // The press may block in a nested loop; the poll must run meanwhile.
+            applying_ = false;
+        }
+        const QString err = step.run(dialog.data());
+        if (!err.isEmpty()) {
+            fail(QStringLiteral("%1: %2").arg(step.description, err));
+            if (step.isPress && dialog) {
+                // Never leave a test hanging on a dialog we could not answer.
+                if (auto *dlg = qobject_cast<QDialog *>(dialog.data()))
+                    dlg->reject();
+            }
+        }
+        if (step.isPress)
+            break;
+    }
+    applying_ = false;
+}
+
+} // namespace kx9test

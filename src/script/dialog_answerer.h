@@ -1,0 +1,32 @@
+#pragma once
+// Answers one modal dialog the way a person would: fills its widgets by
+// objectName and presses a real button. Shared by operator scripts and the
+// end-to-end tests.
+#include <QList>
+#include <QPair>
+#include <QString>
+
+class QWidget;
+class QMessageBox;
+
+namespace kx9 {
+
+// Sets one widget found by objectName inside `dialog`. Number boxes take the
+// value in their own radix, line edits the text, combo boxes an item text or
+// index, radio groups an item index, check boxes 0/1. Returns an error text,
+// empty on success.
+QString SetDialogField(QWidget *dialog, const QString &field, const QString &value);
+
+// Presses "ok", "cancel", or the button with that objectName or caption.
+QString PressDialogButton(QWidget *dialog, const QString &button);
+
+// Fills every field, then presses the button; stops at the first error.
+QString AnswerDialog(QWidget *dialog, const QList<QPair<QString, QString>> &fields, const QString &button);
+
+// "yes"/"no" for a question box; empty `answer` dismisses a message box.
+QString AnswerMessageBox(QMessageBox *box, const QString &answer);
+
+// Buttons are matched on their caption without the '&' accelerator marks.
+QString CaptionText(const QString &caption);
+
+} // namespace kx9

@@ -9,6 +9,7 @@ namespace kx9 {
 
 class IntEdit : public QLineEdit {
     Q_OBJECT
+    Q_PROPERTY(int value READ value WRITE setValue USER true)
 public:
     explicit IntEdit(QWidget *parent = nullptr);
 

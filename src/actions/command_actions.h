@@ -1,0 +1,83 @@
+#pragma once
+// The handlers of the "ISO15693コマンド" menu and of the quick mode switch,
+// attached to the main window's QActions by AttachActions.
+#include "actions/action_util.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class QAction;
+
+namespace kx9 {
+
+class ActionHost;
+struct AppOptions;
+struct MainState;
+class TTComXDlg;
+
+class CommandActions : public QObject {
+    Q_OBJECT
+public:
+    explicit CommandActions(ActionHost &host, QObject *parent = nullptr);
+
+    // Connects every handler to the host's item of the same objectName.
+    void attach();
+
+    // ---- "ISO15693コマンド"
+    void MnInventoryClick(bool oneSlot);
+    void Inventory21Click();
+    void MnStayQuitClick();
+    void MnReadSingleBlockClick();
+    void MnWriteSingleBlockClick();
+    void MnLockBlockClick();
+    void MnReadMultiBlockClick();
+    void MnWriteMultiBlockClick();
+    void MnSelectTagClick();
+    void MnResetToReadyClick();
+    void MnWriteAFIClick();
+    void MnLockAFIClick();
+    void MnWrietDSFIDClick();
+    void MNLockDSFIDClick();
+    void MnGetSystemInfoClick();
+    void MnGetMBlockSecStClick();
+    void MnWrite2BlocksClick();
+    void MnLock2BlocksClick();
+    void Read1BlockSelect1Click();
+    void Write1BlockSelect1Click();
+
+    // ---- operating mode: quick switch (the sender's objectName decides the mode)
+    void MnSetCmdModeClick(const QString &sender);
+    void MnSetCmd1Click();
+    void MnSetAuto1Click();
+    void MnSetInv1Click();
+    void MnGetModeClick();
+    void MnGetS6700ModeClick();
+    // Enabled when the reader is in command mode or fMenuDisp is set.
+    void ApplyCommandModeGating(bool commandMode);
+
+private:
+    AppOptions &opt();
+    MainState &st();
+    TTComXDlg *comm();
+    void log(const QString &text);
+
+    // Runs `body` unless another action is still inside its reply wait; the
+    // wait processes window messages, so a second action could otherwise
+    // start a command under the first one's wait.
+    void guarded(const std::function<void()> &body);
+    // Steps 5 to 8 of every action: timing around sending and the optional wait.
+    // Returns the wait's outcome (false without a wait).
+    bool run(const std::function<bool(TTComXDlg &)> &send, bool wait, bool timed = true);
+    bool askBlockNo(uint8_t &block);
+    // Block number and text entry of WriteSingleBlock and Write1Block(Select).
+    bool askSingleBlockText(uint8_t &block, QByteArray &bytes);
+    bool refuseWrite(int dataBytes, int overhead, uint8_t flags);
+    void txOffStep();
+    void pressModeButton(const QString &button);
+
+    ActionHost &host_;
+    bool busy_ = false;
+};
+
+} // namespace kx9

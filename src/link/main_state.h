@@ -29,6 +29,10 @@ struct MainState {
     QString LastDataText;
     double ExecStart = 0;          // days, fraction = time of day
     double ExecEnd = 0;
+
+    // Set at start and by a restart: the next quick mode switch reads the
+    // reader's mode first (mode flags and mode byte 2) and clears it.
+    bool ModeRereadFlag = true;
 };
 
 } // namespace kx9

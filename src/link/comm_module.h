@@ -108,6 +108,10 @@ public:
     int RxHead() const { return rxHead_; }
     int RxTail() const { return rxTail_; }
     bool InFrame() const { return inFrame_ != 0; }
+    const uint8_t *RxRing() const;      // the 16384-byte receive ring
+    // TCP server: the port actually listened on (useful with TcpListenPort 0); 0 when not listening.
+    quint16 ListeningPort() const;
+    const LinkConfig &linkConfig() const { return config_; }
 
 signals:
     // A connection came up or went down (TCP/IP) or the serial port opened/closed.
@@ -119,8 +123,19 @@ protected:
     void RouteReply();
 
 private:
-    // (members are the link folder's business)
     struct Private;
+    friend struct Private;
+    void openLink();
+    bool ConnectWait();
+    // Processes events (user input included) until `done` or `ms` on the
+    // program-wide TickTimer; sleeps in the event loop between passes.
+    bool waitUntil(uint32_t ms, const std::function<bool()> &done);
+    void feedAssembler(uint8_t c);
+    void routeUidReport(char kind, const FrameView &f, int uidOffset, int uidSize);
+    void setConnected(bool up);
+
+    LinkConfig config_;
+    bool closed_ = false;
     std::unique_ptr<Private> d_;
     int linkMode_ = 0;
     int connected_ = 0;

@@ -2,6 +2,7 @@
 // The received-tag list: fixed capacity, found through a hash index kept beside
 // the array so a report costs the same with 20 entries or 65535.
 #include <QHash>
+#include <QPair>
 #include <QString>
 #include <QVector>
 
@@ -38,20 +39,29 @@ public:
     void AddUidEntry(const QString &dataText, const QString &uidText);
     void ClearTagList();
 
-    int capacity() const { return entries_.size(); }
+    int capacity() const { return capacity_; }
     int count() const { return count_; }
     int LastUpdatedRow() const { return lastUpdatedRow_; }
-    const TagListEntry &entry(int i) const { return entries_[i]; }
+    // Entry i (an unused row reads as an empty entry).
+    const TagListEntry &entry(int i) const;
 
 private:
+    void writeInOut(int row);
+    void addEntry(const QString &dataText, const QString &uidText);
+    void countEntry(int index);
+
+    // Rows are all empty until used, so only the used ones are kept; the
+    // capacity is the fixed limit.
+    int capacity_ = 0;
     QVector<TagListEntry> entries_;
     int count_ = 0;
     int lastUpdatedRow_ = 0;
     TagListView *view_ = nullptr;
     const AppOptions *opts_ = nullptr;
-    // (implementation detail of the link folder: hash indexes)
+    // First entry with a given data text (whatever its UID text), and first
+    // entry with a given UID text and data text: what a scan from entry 0 finds.
     QHash<QString, int> byData_;
-    QHash<QString, int> byUidData_;
+    QHash<QPair<QString, QString>, int> byUidData_;
 };
 
 } // namespace kx9

@@ -1,0 +1,526 @@
+#include "comm_module.h"
+
+#include "link_channel.h"
+#include "log_target.h"
+#include "main_state.h"
+#include "tag_list.h"
+#include "tcp_channel.h"
+#include "tick_timer.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstring>
+
+namespace kx9 {
+
+namespace {
+constexpr int kIdlePolls = 100;
+constexpr uint32_t kReplyWaitMs = 2000;
+constexpr uint32_t kConnectWaitMs = 5000;
+// How often a wait wakes up to look at the clock when nothing else happens.
+constexpr int kWaitWakeMs = 10;
+
+const QString kFormatError = QStringLiteral("レスポンスフォーマットエラー");
+const QString kReplyTimeout = QStringLiteral("レスポンス待ち　タイムオーバー");
+
+enum ReplyState {
+    StateNone = 0, StateRouted = 1, StateAck = 2, StateText = 3, StateUidData = 4,
+    StateUidList = 5, StateNack = 6, StateUid = 7, StateReadLoop = 8, StateGate = 9
+};
+} // namespace
+
+struct CommModule::Private : LinkHost {
+    explicit Private(CommModule &m) : module(m) {}
+
+    void channelReceived(const uint8_t *bytes, int n) override { module.RingPut(bytes, n); }
+    void channelLog(const QString &line) override { module.CommLog(line); }
+    void channelConnected(bool up) override { module.setConnected(up); }
+
+    CommModule &module;
+    std::unique_ptr<LinkChannel> channel;
+
+    uint8_t ring[kRingSize] = {};
+    uint8_t rxFrame[kRxFrameSize] = {};
+    int frameCount = 0;
+    int frameEnd = 0;
+    int rxFrameValid = 0;        // bytes of rxFrame that hold the current/last frame
+    int idleCount = 0;
+    int headSnapshot = 0;
+    bool draining = false;
+
+    // Copies of the last ACK/NACK and the last gate report, STX through CR.
+    uint8_t lastReply[kRxFrameSize] = {};
+    int lastReplySize = 0;
+    uint8_t lastGateReply[kRxFrameSize] = {};
+    int lastGateReplySize = 0;
+
+    std::array<FrameDecoder, 256> ackDecoders;
+    FrameDecoder nackDecoder;
+    TextDecoder textDecoder;
+    UidDataDecoder uidDataDecoder;
+};
+
+CommModule::CommModule(const LinkConfig &config, const QString &iniPath, AppOptions &options,
+                       MainState &state, LogTarget *logPane, QObject *parent)
+    : QObject(parent), config_(config), d_(std::make_unique<Private>(*this)), iniPath_(iniPath),
+      options_(options), state_(state)
+{
+    setObjectName(QStringLiteral("TTComXDlg"));
+    // 1. link mode, log pane, no command sent yet, no reply.
+    linkMode_ = config.LinkMode;
+    logTarget_ = logPane;
+    lastCommandCode_ = 0;
+    responseWaitState_ = StateNone;
+    // 2. the ComDebug section.
+    LoadComDebug(iniPath_, comDebug_);
+    logRx_ = comDebug_.fDispRecInfo;
+    logTx_ = comDebug_.fDispTxInfo;
+    // 3. the start-up choice of port and speed overrides the saved ones.
+    comDebug_.Port = uint8_t(config.ComPort);
+    comDebug_.BaudRate = config.ComSpeed == 1 ? 9600 : config.ComSpeed == 2 ? 38400 : 19200;
+    // 4. TCP values are kept in config_; no connection yet.
+    connected_ = 0;
+    // 5. the tag list.
+    tagList_ = std::make_unique<TagList>(comDebug_.MAX_REC_NO);
+    tagList_->setOptions(&options_);
+
+    if (linkMode_ == 2) {
+        if (config.TcpServerMode != 0)
+            d_->channel = std::make_unique<TcpServerChannel>(*d_, config.TcpListenPort);
+        else
+            d_->channel = std::make_unique<TcpClientChannel>(*d_, config.TcpRemoteAddress, config.TcpRemotePort);
+    }
+    // Serial (0) and USB (1) channels plug in here once they exist; until then
+    // those modes open nothing, like any other unknown mode.
+}
+
+CommModule::~CommModule()
+{
+    // The channel's own destructor drops its sockets without raising events.
+    d_->channel.reset();
+}
+
+void CommModule::Open()
+{
+    openLink();
+}
+
+void CommModule::openLink()
+{
+    if (!d_->channel)
+        return;
+    d_->channel->open();
+    if (d_->channel->needsConnectWait())
+        ConnectWait();
+}
+
+void CommModule::Close()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    SaveComDebug(iniPath_, comDebug_);
+    LinkClose();
+}
+
+// ---------------------------------------------------------------- link
+
+int CommModule::LinkSend(const uint8_t *bytes, int count)
+{
+    if (!d_->channel || !bytes || count <= 0)
+        return 0;
+    if (linkMode_ == 2 && !connected_)
+        return 0;
+    return d_->channel->send(bytes, count);
+}
+
+void CommModule::LinkClose()
+{
+    // A listening server or a client still connecting is closed too, not only
+    // an established connection: otherwise a reopen would listen twice or race
+    // a pending connect.
+    if (d_->channel)
+        d_->channel->close();
+    setConnected(false);
+}
+
+bool CommModule::IsLinkOpen() const
+{
+    // TCP/IP: the Connected flag; every other mode asks the serial port, which
+    // is not there yet.
+    return linkMode_ == 2 && connected_ != 0;
+}
+
+void CommModule::LinkReopen()
+{
+    LinkClose();
+    rxHead_ = 0;
+    rxTail_ = 0;
+    d_->headSnapshot = 0;
+    d_->idleCount = 0;
+    inFrame_ = 0;
+    openLink();
+}
+
+void CommModule::LinkReopenOnPort(int port)
+{
+    comDebug_.Port = uint8_t(port);
+    LinkReopen();
+}
+
+void CommModule::setConnected(bool up)
+{
+    const int v = up ? 1 : 0;
+    const bool changed = v != connected_;
+    connected_ = v;
+    if (changed)
+        emit connectedChanged(up);
+}
+
+quint16 CommModule::ListeningPort() const
+{
+    auto *server = dynamic_cast<TcpServerChannel *>(d_->channel.get());
+    return server ? server->listeningPort() : 0;
+}
+
+const uint8_t *CommModule::RxRing() const
+{
+    return d_->ring;
+}
+
+void CommModule::RingPut(const uint8_t *bytes, int n)
+{
+    if (!bytes || n <= 0)
+        return;
+    // A delivery is never larger than the ring (at most 1024 bytes per read);
+    // a larger one keeps only its last kRingSize bytes rather than writing past.
+    if (n > kRingSize) {
+        bytes += n - kRingSize;
+        n = kRingSize;
+    }
+    if (rxHead_ + n <= kRingSize) {
+        std::memcpy(d_->ring + rxHead_, bytes, size_t(n));
+        rxHead_ += n;
+    } else {
+        const int first = kRingSize - rxHead_;
+        std::memcpy(d_->ring + rxHead_, bytes, size_t(first));
+        std::memcpy(d_->ring, bytes + first, size_t(n - first));
+        rxHead_ = n - first;
+    }
+    if (rxHead_ >= kRingSize)
+        rxHead_ = 0;
+}
+
+// ---------------------------------------------------------------- logging
+
+void CommModule::CommLog(const QString &text)
+{
+    if (!logTarget_)
+        return;
+    if (logTarget_->lineCount() >= 250)
+        logTarget_->clearLog();
+    logTarget_->appendLine(text);
+}
+
+// ---------------------------------------------------------------- sending
+
+bool CommModule::SendCommand(const QString &label, uint8_t command, const QByteArray &data, int id)
+{
+    const uint8_t readerId = id < 0 ? comDebug_.IDNo : uint8_t(id);
+    const std::optional<QByteArray> frame = BuildFrame(readerId, command, data);
+    if (!frame) {
+        // LEN is one byte: such a command cannot be framed at all.
+        CommLog(label + QStringLiteral("DATA が 255 バイトを超えるため送信しません（%1 バイト）")
+                            .arg(data.size()));
+        return false;
+    }
+    lastCommandCode_ = command;
+    if (logTx_) {
+        CommLog(label);
+        CommLog(FormatHexBytes(*frame));
+    }
+    responseWaitState_ = StateNone;
+    return LinkSend(*frame) != 0;
+}
+
+// ---------------------------------------------------------------- receiver
+
+void CommModule::DrainReceiver()
+{
+    // A decoder that processes events must not start a second drain inside
+    // this one; the next timer tick picks up whatever it left.
+    if (d_->draining)
+        return;
+    d_->draining = true;
+    if (d_->channel)
+        d_->channel->poll();
+
+    d_->headSnapshot = rxHead_;
+    int available = 0;
+    if (d_->headSnapshot > rxTail_)
+        available = d_->headSnapshot - rxTail_;
+    else if (d_->headSnapshot < rxTail_)
+        available = kRingSize - rxTail_ + d_->headSnapshot;
+
+    if (available == 0) {
+        if (d_->idleCount > 0)
+            --d_->idleCount;
+        else
+            inFrame_ = 0;
+        d_->draining = false;
+        return;
+    }
+
+    d_->idleCount = kIdlePolls;
+    QString line;
+    if (logRx_) {
+        line.reserve(3 + available * 3);
+        line = QStringLiteral("RX:");
+    }
+    static const char digits[] = "0123456789ABCDEF";
+    for (int i = 0; i < available; ++i) {
+        const uint8_t c = d_->ring[rxTail_];
+        rxTail_ = rxTail_ + 1 == kRingSize ? 0 : rxTail_ + 1;
+        if (logRx_) {
+            line += QLatin1Char(digits[c >> 4]);
+            line += QLatin1Char(digits[c & 0x0F]);
+            line += QLatin1Char(' ');
+        }
+        feedAssembler(c);
+    }
+    if (logRx_)
+        CommLog(line);
+    d_->draining = false;
+}
+
+void CommModule::feedAssembler(uint8_t c)
+{
+    Private &p = *d_;
+    if (!inFrame_) {
+        if (c == STX) {
+            inFrame_ = 1;
+            p.rxFrame[0] = c;
+            p.frameCount = 1;
+            p.frameEnd = 7;
+            p.rxFrameValid = 1;
+        }
+        return;
+    }
+    if (p.frameCount == 3) {
+        p.rxFrame[3] = c;
+        p.frameCount = 4;
+        p.frameEnd = c + 6;
+        p.rxFrameValid = 4;
+        return;
+    }
+    if (p.frameCount == p.frameEnd) {
+        inFrame_ = 0;
+        if (c == CR) {
+            p.rxFrame[p.frameEnd] = c;
+            p.rxFrameValid = p.frameEnd + 1;
+            replyId_ = p.rxFrame[1];
+            if (p.rxFrame[p.frameEnd - 1] == FrameChecksum(p.rxFrame, size_t(p.rxFrameValid))
+                && p.rxFrame[p.frameEnd - 2] == ETX)
+                RouteReply();
+            else
+                CommLog(QStringLiteral("SUM EEROR"));
+        } else {
+            CommLog(QStringLiteral("ERROR： NO CR_CODE"));
+        }
+        return;
+    }
+    // frameCount < frameEnd <= 261 here, inside the 272-byte buffer.
+    p.rxFrame[p.frameCount++] = c;
+    p.rxFrameValid = p.frameCount;
+}
+
+FrameView CommModule::RxFrame() const
+{
+    return FrameView(d_->rxFrame, d_->rxFrameValid);
+}
+
+FrameView CommModule::LastReply() const
+{
+    return FrameView(d_->lastReply, d_->lastReplySize);
+}
+
+FrameView CommModule::LastGateReply() const
+{
+    return FrameView(d_->lastGateReply, d_->lastGateReplySize);
+}
+
+void CommModule::routeUidReport(char kind, const FrameView &f, int uidOffset, int uidSize)
+{
+    // A report too short for its identifier is not decoded at all: taking the
+    // missing bytes would invent an identifier.
+    if (f.dataSize() < uidOffset + uidSize) {
+        CommLog(kFormatError);
+        return;
+    }
+    const QByteArray uid = f.dataBytes(uidOffset, uidSize);
+    if (uidSize == 8)
+        std::memcpy(state_.CurrentUid, uid.constData(), 8);
+    else
+        std::memcpy(state_.CurrentSid, uid.constData(), 4);
+    if (kind == 'I') {
+        CommLog(QStringLiteral("UID: ") + FormatHexBytes(uid));
+        return;
+    }
+    if (d_->uidDataDecoder)
+        d_->uidDataDecoder(kind, uid, f.dataBytes(uidOffset + uidSize));
+}
+
+void CommModule::RouteReply()
+{
+    Private &p = *d_;
+    const FrameView f(p.rxFrame, p.rxFrameValid);
+    responseWaitState_ = StateRouted;
+    switch (f.kind()) {
+    case '0':
+        responseWaitState_ = StateAck;
+        std::memcpy(p.lastReply, p.rxFrame, size_t(p.rxFrameValid));
+        p.lastReplySize = p.rxFrameValid;
+        if (const FrameDecoder &dec = p.ackDecoders[lastCommandCode_])
+            dec(LastReply());
+        break;
+    case 'D': {
+        responseWaitState_ = StateText;
+        QByteArray text = f.dataBytes();
+        if (options_.tagItMode()) {
+            const qsizetype zero = text.indexOf('\0');
+            if (zero >= 0)
+                text.truncate(zero);
+        }
+        if (p.textDecoder)
+            p.textDecoder(text);
+        break;
+    }
+    case 'd':
+        responseWaitState_ = StateUidData;
+        routeUidReport('d', f, 0, options_.tagItMode() ? 4 : 8);
+        break;
+    case 'i': {
+        responseWaitState_ = StateUidList;
+        // Only the identifiers that lie wholly inside DATA are taken, whatever
+        // the count byte claims.
+        const int announced = f.data(0);
+        for (int k = 0; k < announced; ++k) {
+            const int at = 3 + 8 * k;
+            if (at + 8 > f.dataSize())
+                break;
+            const QByteArray uid = f.dataBytes(at, 8);
+            std::memcpy(state_.CurrentUid, uid.constData(), 8);
+            if (p.uidDataDecoder)
+                p.uidDataDecoder('i', uid, QByteArray());
+        }
+        break;
+    }
+    case '1':
+        responseWaitState_ = StateNack;
+        std::memcpy(p.lastReply, p.rxFrame, size_t(p.rxFrameValid));
+        p.lastReplySize = p.rxFrameValid;
+        if (p.nackDecoder)
+            p.nackDecoder(LastReply());
+        break;
+    case 'I':
+        responseWaitState_ = StateUid;
+        routeUidReport('I', f, 1, 8);
+        break;
+    case 'L':
+        responseWaitState_ = StateReadLoop;
+        routeUidReport('L', f, 0, 8);
+        break;
+    case 'G': {
+        std::memcpy(p.lastGateReply, p.rxFrame, size_t(p.rxFrameValid));
+        p.lastGateReplySize = p.rxFrameValid;
+        responseWaitState_ = StateGate;
+        const int sub = f.data(0);
+        if ((sub == 0x80 || sub == 0x81) && f.len() >= 13 && f.dataSize() == f.len())
+            emit gateCountReport(sub == 0x80 ? 10 : 11, f.len(), f.dataBytes(1, f.len() - 1));
+        break;
+    }
+    default:
+        CommLog(kFormatError);
+        break;
+    }
+}
+
+void CommModule::SetAckDecoder(uint8_t commandCode, FrameDecoder decoder)
+{
+    d_->ackDecoders[commandCode] = std::move(decoder);
+}
+
+void CommModule::SetNackDecoder(FrameDecoder decoder)
+{
+    d_->nackDecoder = std::move(decoder);
+}
+
+void CommModule::SetTextReportDecoder(TextDecoder decoder)
+{
+    d_->textDecoder = std::move(decoder);
+}
+
+void CommModule::SetUidDataDecoder(UidDataDecoder decoder)
+{
+    d_->uidDataDecoder = std::move(decoder);
+}
+
+// ---------------------------------------------------------------- waits
+
+bool CommModule::waitUntil(uint32_t ms, const std::function<bool()> &done)
+{
+    TickTimer &timer = TickTimer::instance();
+    timer.Start();
+    // The wake-up timer only bounds how long the loop may sleep in the event
+    // dispatcher, so the clock is looked at even when no event arrives.
+    QTimer wake;
+    wake.start(kWaitWakeMs);
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (done())
+            return true;
+        if (timer.Expired(ms))
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
+
+bool CommModule::ConnectWait()
+{
+    if (waitUntil(kConnectWaitMs, [this] { return connected_ != 0; }))
+        return true;
+    CommLog(QStringLiteral("コネクト待ち　タイムオーバー"));
+    return false;
+}
+
+bool CommModule::WaitAnyReply()
+{
+    if (waitUntil(kReplyWaitMs, [this] { return responseWaitState_ != StateNone; }))
+        return true;
+    CommLog(kReplyTimeout);
+    return false;
+}
+
+bool CommModule::WaitAck()
+{
+    if (!waitUntil(kReplyWaitMs, [this] { return responseWaitState_ != StateNone; })) {
+        CommLog(kReplyTimeout);
+        return false;
+    }
+    if (responseWaitState_ == StateAck)
+        return true;
+    if (responseWaitState_ == StateNack)
+        CommLog(QStringLiteral("NACK 受信"));
+    return false;
+}
+
+bool CommModule::WaitReplyState(int state)
+{
+    if (waitUntil(kReplyWaitMs, [this, state] { return responseWaitState_ == state; }))
+        return true;
+    CommLog(kReplyTimeout);
+    return false;
+}
+
+} // namespace kx9

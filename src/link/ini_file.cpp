@@ -76,8 +76,9 @@ bool IniFile::isReadOnly(const QString &path)
         return false;
     // Judge by the permission bits, not by access(): a program run as root may
     // write anything, but a file marked read-only must still be left alone.
-    const auto writeBits = QFileDevice::WriteOwner | QFileDevice::WriteUser
-                           | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    // (WriteUser is not a mode bit but "may the current user write", which is
+    // always true for root, so it is left out here.)
+    const auto writeBits = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return (fi.permissions() & writeBits) == 0 || !fi.isWritable();
 }
 

@@ -358,14 +358,14 @@ void TTComXDlg::decodeTextReport(const QByteArray &text)
 
 void TTComXDlg::decodeUidData(char kind, const QByteArray &uid, const QByteArray &data)
 {
-    if (kind == 'd' && options().tagItMode()) {
-        if (uid.size() == 4)
-            std::memcpy(state().CurrentSid, uid.constData(), 4);
-        tagList().AddUidEntry(charText(untilZero(data)), UidText(uid));
-        return;
-    }
-    storeCurrentUid(uid);
-    tagList().AddUidEntry(kind == 'i' ? QString() : charText(data), UidText(uid));
+    // The router has stored the identifier (`CurrentUid`, or `CurrentSid` for a
+    // Tag-it 'd' report) and hands over only reports long enough for it.
+    QString dataText;
+    if (kind == 'd' && options().tagItMode())
+        dataText = charText(untilZero(data));
+    else if (kind != 'i')
+        dataText = charText(data);
+    tagList().AddUidEntry(dataText, UidText(uid));
 }
 
 } // namespace kx9

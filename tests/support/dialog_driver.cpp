@@ -26,6 +26,14 @@ namespace {
 
 qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
+// Class name (with or without its namespace), objectName or window title.
+bool namedAs(const QWidget *w, const QString &name)
+{
+    const QString cls = QString::fromLatin1(w->metaObject()->className());
+    return name == cls || name == cls.section(QLatin1String("::"), -1) || name == w->objectName()
+        || name == w->windowTitle();
+}
+
 QString stripMnemonic(QString text)
 {
     // "&Cancel" -> "Cancel", "A&&B" -> "A&B"
@@ -391,8 +399,7 @@ bool DialogDriver::matches(const DialogAnswer &answer, QWidget *dialog) const
     }
     if (answer.match_.isEmpty())
         return true;
-    return answer.match_ == QLatin1String(dialog->metaObject()->className()) || answer.match_ == dialog->objectName()
-        || answer.match_ == dialog->windowTitle();
+    return namedAs(dialog, answer.match_);
 }
 
 bool DialogDriver::waitAllAnswered(int ms)
@@ -461,7 +468,7 @@ void DialogDriver::poll()
     if (alreadyAnswered)
         return;   // still closing, or a dialog that stays open by design
     for (const QString &t : tolerated_) {
-        if (t == QLatin1String(modal->metaObject()->className()) || t == modal->objectName() || t == modal->windowTitle())
+        if (namedAs(modal, t))
             return;
     }
     if (unexpected_ != modal) {

@@ -1,0 +1,723 @@
+#include "app/main_window.h"
+
+#include "actions/actions.h"
+#include "app/about_box.h"
+#include "app/log_pane.h"
+#include "app/tag_grid.h"
+#include "commands/ttcomxdlg.h"
+#include "link/tag_list.h"
+#include "net/ip_address_setup_dialog.h"
+#include "net/lan_connection_dialog.h"
+#include "net/wait_box.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace kx9 {
+
+namespace {
+
+const char kCaption[] = "ＫＸ９シリーズ　デモプログラム";
+const char kTcpWaitText[] = "TCP/IP 接続中...";
+
+} // namespace
+
+// ------------------------------------------------------------------ creation
+
+TKX9AppForm::TKX9AppForm(const QString &iniPath, QWidget *parent) : QMainWindow(parent), iniPath_(iniPath)
+{
+    setObjectName(QStringLiteral("TKX9AppForm"));
+    setAttribute(Qt::WA_QuitOnClose, true);
+
+    // Run-time values start at zero (MainState's own initialisers); logging on.
+    LoadAppOptions(iniPath_, options_);
+
+    buildMenus();
+    buildToolBar();
+    buildPages();
+    buildPopupMenu();
+    buildStatusBar();
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        if (comm_)
+            comm_->DrainReceiver();
+    });
+
+    ApplyFeatureSwitches();
+    StringGrid1->setHeadings(options_);
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            &TKX9AppForm::onIdle);
+    ApplyMenuProfile();
+
+    connectOwnItems();
+    AttachActions(*this);
+
+    resize(kDesignWidth, kDesignHeight);
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(kDesignWidth / 2, kDesignHeight / 2));
+    }
+}
+
+TKX9AppForm::~TKX9AppForm()
+{
+    if (comm_)
+        delete comm_.data();
+}
+
+void TKX9AppForm::buildToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFixedHeight(30);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    auto button = [this](const char *name, const QString &text, const QString &hint) {
+        QAction *a = ToolBar1->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+        return a;
+    };
+    // These three run the action of their menu item.
+    const struct {
+        const char *name, *text, *hint, *item;
+    } forwards[] = {
+        {"TBtModeSet", "タグ", "タグの動作モードの設定", "MnSetMode2"},
+        {"TBtSetConf", "動作", "動作モードの設定", "MnSetDousa"},
+        {"TBtDataWrite", "書込", "タグへのデータの書き込み", "MnDataWrite"},
+    };
+    for (const auto &f : forwards) {
+        if (f.item == QLatin1String("MnDataWrite"))
+            ToolBar1->addSeparator();
+        QAction *b = button(f.name, QString::fromUtf8(f.text), QString::fromUtf8(f.hint));
+        const QString item = QLatin1String(f.item);
+        connect(b, &QAction::triggered, this, [this, item] {
+            if (QAction *a = findAction(item))
+                a->trigger();
+        });
+    }
+    QAction *tb2 = button("ToolButton2", QStringLiteral("  "), QString());
+    tb2->setVisible(false);
+    ToolBar1->addSeparator();
+
+    modeButtons_ = new QActionGroup(this);
+    modeButtons_->setExclusive(true);
+    const struct {
+        const char *name, *text, *hint;
+    } modes[] = {
+        {"TBtSetCmdMode", "CMD", "コマンドモードへ"},
+        {"TBtSetATRMD", "AUTO", "オートスキャンモードへ"},
+        {"TBtSetTest1Mode", "INV", "連続インベントリモードへ"},
+    };
+    for (const auto &m : modes) {
+        QAction *b = button(m.name, QString::fromLatin1(m.text), QString::fromUtf8(m.hint));
+        b->setCheckable(true);
+        modeButtons_->addAction(b);
+    }
+    ToolBar1->addSeparator();
+    ToolBar1->addSeparator();
+    // The toolbar gesture needs the double clicks on the bar and its buttons.
+    ToolBar1->installEventFilter(this);
+    for (QToolButton *tb : ToolBar1->findChildren<QToolButton *>())
+        tb->installEventFilter(this);
+
+    auto *spacer = new QWidget(ToolBar1);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    ToolBar1->addWidget(spacer);
+    auto *Panel1 = new QWidget(ToolBar1);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedWidth(411);
+    buildConnectionPanel(Panel1);
+    ToolBar1->addWidget(Panel1);
+}
+
+void TKX9AppForm::buildConnectionPanel(QWidget *parent)
+{
+    auto *lay = new QHBoxLayout(parent);
+    lay->setContentsMargins(0, 0, 0, 0);
+    Notebook1 = new QStackedWidget(parent);
+    Notebook1->setObjectName(QStringLiteral("Notebook1"));
+    lay->addWidget(Notebook1);
+
+    auto *serial = new QWidget(Notebook1);
+    serial->setObjectName(QStringLiteral("RS232C"));
+    auto *sl = new QHBoxLayout(serial);
+    sl->setContentsMargins(2, 0, 2, 0);
+    auto *CBReOpen = new QCheckBox(QStringLiteral("有効"), serial);
+    CBReOpen->setObjectName(QStringLiteral("CBReOpen"));
+    auto *CBCOMPort = new QComboBox(serial);
+    CBCOMPort->setObjectName(QStringLiteral("CBCOMPort"));
+    CBCOMPort->setMinimumWidth(120);
+    auto *CBSpeed = new QComboBox(serial);
+    CBSpeed->setObjectName(QStringLiteral("CBSpeed"));
+    CBSpeed->addItems({QStringLiteral("9600bps"), QStringLiteral("19.2kbps"), QStringLiteral("38.4kbps")});
+    auto *BtReOpen = new QPushButton(QStringLiteral("再接続"), serial);
+    BtReOpen->setObjectName(QStringLiteral("BtReOpen"));
+    for (QWidget *w : {static_cast<QWidget *>(CBReOpen), static_cast<QWidget *>(CBCOMPort),
+                       static_cast<QWidget *>(CBSpeed), static_cast<QWidget *>(BtReOpen)})
+        sl->addWidget(w);
+    // Until "有効" is ticked the panel only shows the port.
+    for (QWidget *w : {static_cast<QWidget *>(CBCOMPort), static_cast<QWidget *>(CBSpeed),
+                       static_cast<QWidget *>(BtReOpen)})
+        w->setEnabled(false);
+    connect(CBReOpen, &QCheckBox::toggled, this, [CBCOMPort, CBSpeed, BtReOpen](bool on) {
+        CBCOMPort->setEnabled(on);
+        CBSpeed->setEnabled(on);
+        BtReOpen->setEnabled(on);
+    });
+    Notebook1->addWidget(serial);
+
+    auto *tcp = new QWidget(Notebook1);
+    tcp->setObjectName(QStringLiteral("TCP_IP"));
+    auto *tl = new QHBoxLayout(tcp);
+    tl->setContentsMargins(2, 0, 2, 0);
+    ST_TCPAddress = new QLabel(tcp);
+    ST_TCPAddress->setObjectName(QStringLiteral("ST_TCPAddress"));
+    ST_TCPPORT = new QLabel(tcp);
+    ST_TCPPORT->setObjectName(QStringLiteral("ST_TCPPORT"));
+    tl->addWidget(ST_TCPAddress);
+    tl->addWidget(ST_TCPPORT);
+    tl->addStretch();
+    Notebook1->addWidget(tcp);
+}
+
+void TKX9AppForm::buildPages()
+{
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    auto *TabSheet1 = new QWidget(PageControl1);
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    auto *l1 = new QGridLayout(TabSheet1);
+    l1->setContentsMargins(0, 0, 0, 0);
+    StringGrid1 = new TagGrid(TabSheet1);
+    l1->addWidget(StringGrid1);
+    auto *TabSheet2 = new QWidget(PageControl1);
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    auto *l2 = new QGridLayout(TabSheet2);
+    l2->setContentsMargins(0, 0, 0, 0);
+    Memo1 = new LogPane(TabSheet2);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    l2->addWidget(Memo1);
+    PageControl1->addTab(TabSheet1, QStringLiteral("受信データ"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("ログ"));
+    setCentralWidget(PageControl1);
+
+    StringGrid1->setCountTextSink([this](const QString &t) { countPanel_->setText(t); });
+    StringGrid1->setOwnerDraw([this] { return comm_ && comm_->comDebug().fDispCont1 != 0; },
+                              [this] { return comm_ ? comm_->tagList().LastUpdatedRow() : 0; });
+}
+
+void TKX9AppForm::buildPopupMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    auto item = [this](const char *name, const QString &text, const char *key) {
+        QAction *a = PopupMenu1->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        if (key)
+            a->setShortcut(QKeySequence(QLatin1String(key)));
+        // The function keys work anywhere in the window, not only in the open menu.
+        addAction(a);
+        return a;
+    };
+    item("MnClear1", QStringLiteral("クリア"), "F9");
+    PopupMenu1->addSeparator();
+    item("MnCopy1", QStringLiteral("Copy"), nullptr);
+    PopupMenu1->addSeparator();
+    item("MnSetCmd1", QStringLiteral("コマンドモード"), "F5");
+    item("MnSetAuto1", QStringLiteral("オートスキャン"), "F6");
+    item("MnSetInv1", QStringLiteral("連続インベントリ"), "F8");
+
+    for (QWidget *w : {static_cast<QWidget *>(PageControl1), static_cast<QWidget *>(StringGrid1),
+                       static_cast<QWidget *>(Memo1)}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this,
+                [this, w](const QPoint &pos) { PopupMenu1->popup(w->mapToGlobal(pos)); });
+    }
+}
+
+void TKX9AppForm::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    hintPanel_ = new QLabel(bar);
+    hintPanel_->setObjectName(QStringLiteral("StatusPanel0"));
+    hintPanel_->setFixedWidth(300);
+    countPanel_ = new QLabel(bar);
+    countPanel_->setObjectName(QStringLiteral("StatusPanel1"));
+    countPanel_->setMinimumWidth(50);
+    bar->addPermanentWidget(hintPanel_);
+    bar->addPermanentWidget(countPanel_, 1);
+}
+
+void TKX9AppForm::connectOwnItems()
+{
+    auto on = [this](const char *name, auto slot) {
+        if (QAction *a = findAction(QLatin1String(name)))
+            connect(a, &QAction::triggered, this, slot);
+    };
+    on("MnSaveFile", [this] { SaveGridCsv(); });
+    on("MnExit", [this] { close(); });
+    on("MnAbout", [this] { ShowAboutBox(); });
+    on("MnClear1", [this] { ClearResults(); });
+    on("MnCopy1", [this] { CopyCell(); });
+    // The pop-up mode items press their toolbar button, which runs the mode action.
+    const struct {
+        const char *item, *button;
+    } modes[] = {{"MnSetCmd1", "TBtSetCmdMode"}, {"MnSetAuto1", "TBtSetATRMD"}, {"MnSetInv1", "TBtSetTest1Mode"}};
+    for (const auto &m : modes) {
+        const QString button = QLatin1String(m.button);
+        on(m.item, [this, button] {
+            if (QAction *b = findAction(button))
+                b->trigger();
+        });
+    }
+}
+
+// ------------------------------------------------------------------ menu rules
+
+QAction *TKX9AppForm::findAction(const QString &objectName)
+{
+    return findChild<QAction *>(objectName);
+}
+
+void TKX9AppForm::setItemVisible(const QString &name, bool visible)
+{
+    if (QAction *a = findAction(name))
+        a->setVisible(visible);
+    else
+        qWarning("TKX9AppForm: no menu item %s", qPrintable(name));
+}
+
+void TKX9AppForm::setItemEnabled(const QString &name, bool enabled)
+{
+    QAction *a = findAction(name);
+    if (!a) {
+        qWarning("TKX9AppForm: no menu item %s", qPrintable(name));
+        return;
+    }
+    a->setEnabled(enabled);
+    // A disabled menu takes its items' shortcuts with it.
+    if (QMenu *m = a->menu()) {
+        m->setEnabled(enabled);
+        const QList<QAction *> inner = m->findChildren<QAction *>();
+        for (QAction *child : inner) {
+            if (!child->shortcut().isEmpty())
+                child->setShortcutContext(enabled ? Qt::WindowShortcut : Qt::WidgetShortcut);
+        }
+    }
+}
+
+void TKX9AppForm::ApplyFeatureSwitches()
+{
+    const AppOptions &o = options_;
+    const bool w30Maint = o.fW30 && o.fW30Cmd;
+    for (const char *n : {"MnW30_Sepa", "MnW30ReStart", "MnW30Bps", "MnW30ProgMode"})
+        setItemVisible(QLatin1String(n), w30Maint);
+    setItemVisible(QStringLiteral("ReadLoopPolling1"), o.fCustomCmd1 != 0);
+    setItemVisible(QStringLiteral("Inventory16Slots1"), o.fUseInv16SlotsCmd != 0);
+    setItemVisible(QStringLiteral("MnSetSpeed"), o.fVER121 != 0);
+    setItemVisible(QStringLiteral("MnGateCmd"), o.fGateCmd != 0);
+    setItemVisible(QStringLiteral("W301"), o.fGateCmd && o.fW30);
+    setItemVisible(QStringLiteral("MnCmdOutp"), o.fCmdOutpStr != 0);
+    setItemVisible(QStringLiteral("MnCmdOutpSepa"), o.fCmdOutpStr != 0);
+    setItemVisible(QStringLiteral("MnCommCommand"), o.fCommComand != 0);
+    setItemVisible(QStringLiteral("MnTagTest1"), o.fTagTest1 != 0);
+    setItemVisible(QStringLiteral("MnBuzFreq"), o.fSetBuzFreq != 0);
+    for (const char *n : {"MnInventoryAFI1", "MnSetBuz", "MnNoReadCmd", "MnSetRetry", "MnRDLoop1", "MnSetAnci",
+                          "MnSetAFI", "MnAFI1", "MnSetRWIDNUM"})
+        setItemVisible(QLatin1String(n), o.fDispEXTSet1 != 0);
+    ApplyLockItemVisibility();
+}
+
+void TKX9AppForm::ApplyEnvironmentSwitches()
+{
+    const AppOptions &o = options_;
+    setItemVisible(QStringLiteral("MnSetSpeed"), o.fVER121 != 0);
+    setItemVisible(QStringLiteral("MnSetAnci"), o.fVER121 != 0);
+    setItemVisible(QStringLiteral("MnGateCmd"), o.fGateCmd != 0);
+    setItemVisible(QStringLiteral("W301"), o.fGateCmd && o.fW30);
+    for (const char *n : {"MnInventoryAFI1", "MnSetBuz", "MnNoReadCmd", "MnSetRetry", "MnRDLoop1", "MnSetAnci",
+                          "MnSetAFI", "MnAFI1", "MnSetRWIDNUM"})
+        setItemVisible(QLatin1String(n), o.fDispEXTSet1 != 0);
+}
+
+void TKX9AppForm::ApplyLockItemVisibility()
+{
+    const bool on = options_.EnabLockBlock != 0;
+    for (const char *n : {"MnLockBlock", "MnLockAFI", "MNLockDSFID", "MnLock2Blocks", "MnLockEAS1"})
+        setItemVisible(QLatin1String(n), on);
+}
+
+void TKX9AppForm::onIdle() { ApplyLockItemVisibility(); }
+
+QStringList TKX9AppForm::ProfileHiddenNames()
+{
+    return {
+        // whole menus and submenus
+        QStringLiteral("MnCommand"), QStringLiteral("MnTagit"), QStringLiteral("MnSetModeMenu"),
+        QStringLiteral("MnTI"), QStringLiteral("MnPhilips"), QStringLiteral("MnFujitsu"), QStringLiteral("MnSTMicro"),
+        QStringLiteral("MnParamData"), QStringLiteral("MnQUIT_Cmd"),
+        // single items
+        QStringLiteral("MnReadRAM1"), QStringLiteral("MnWriteRAM1"), QStringLiteral("MnSelRy"),
+        QStringLiteral("MnWrite2Blocks"), QStringLiteral("MnMydWriteByte1"), QStringLiteral("MnMydWriteReread1"),
+        QStringLiteral("MnSetEEPROM"), QStringLiteral("EEPROM21"), QStringLiteral("MnSetUserCode"),
+        QStringLiteral("MnSetMemSW"), QStringLiteral("MnSetWaitTimer"), QStringLiteral("MnPolWrite1"),
+        QStringLiteral("ToolButton2"), QStringLiteral("IOBEEPROMCmd"), QStringLiteral("MnDoubleReadTime"),
+        QStringLiteral("MnTxOffTime"), QStringLiteral("MnBlockSize"), QStringLiteral("MnEEPROM1"),
+        QStringLiteral("MnGetCurrentUid1"), QStringLiteral("MnSetCurrentUid1"), QStringLiteral("MnAntennaSet"),
+        QStringLiteral("MnTimingReg"), QStringLiteral("MnGetModelName1"), QStringLiteral("MnWriteExtPort1"),
+        QStringLiteral("MnScanMode1"), QStringLiteral("MnGateEEPROM_READ"), QStringLiteral("MnGateEEPROM_WRITE"),
+        QStringLiteral("MnCountEEPROM"), QStringLiteral("MnCountData"), QStringLiteral("MnLEDBuz1"),
+        QStringLiteral("MnFreqSet"), QStringLiteral("MnLockBytes1"),
+        // hidden in the form itself
+        QStringLiteral("MnDataClear"), QStringLiteral("MnInvTrigger"), QStringLiteral("MnSelTag"),
+        // hidden here, then follows the idle rule
+        QStringLiteral("MnLock2Blocks"),
+    };
+}
+
+QStringList TKX9AppForm::CommandModeGatedNames()
+{
+    return {
+        QStringLiteral("TBtModeSet"), QStringLiteral("TBtSetConf"), QStringLiteral("TBtDataWrite"),
+        QStringLiteral("ToolButton2"),
+        QStringLiteral("MnGeneralCmd"), QStringLiteral("MnCommand"), QStringLiteral("MnISO15693"),
+        QStringLiteral("MnMyd"), QStringLiteral("MnTagit"), QStringLiteral("MnSetting"),
+        QStringLiteral("MnCustomCmd"), QStringLiteral("MnTILight"),
+        QStringLiteral("MnGateMode"), QStringLiteral("MnGeteEEPROM"), QStringLiteral("MnGateDispOutSate"),
+        QStringLiteral("MnSensorState"), QStringLiteral("MnCountEEPROM"), QStringLiteral("MnCountData"),
+        QStringLiteral("MnContTimgRes"), QStringLiteral("MnW30outinfo"), QStringLiteral("MnW30mcountvalu"),
+        QStringLiteral("MnW30spkvolume"), QStringLiteral("MnW30ROM1"), QStringLiteral("MnW30GetType"),
+        QStringLiteral("MnW30ReStart"), QStringLiteral("MnW30Bps"), QStringLiteral("MnW30ProgMode"),
+        QStringLiteral("IOBEEPROMCmd"),
+    };
+}
+
+void TKX9AppForm::ApplyMenuProfile()
+{
+    for (const QString &n : ProfileHiddenNames())
+        setItemVisible(n, false);
+    eepromInitFlag_ = false;
+    setItemVisible(QStringLiteral("MnTILight"), true);
+    const AppOptions &o = options_;
+    setItemVisible(QStringLiteral("MnCmdOutp"), o.fCmdOutpStr != 0);
+    setItemVisible(QStringLiteral("MnCmdOutpSepa"), o.fCmdOutpStr != 0);
+    setItemVisible(QStringLiteral("MnCommCommand"), o.fCommComand != 0);
+    setItemVisible(QStringLiteral("MnTagTest1"), o.fTagTest1 != 0);
+    setItemVisible(QStringLiteral("MnBuzFreq"), o.fSetBuzFreq != 0);
+    for (const char *n : {"MnInventoryAFI1", "MnSetBuz", "MnNoReadCmd", "MnSetRetry", "MnRDLoop1", "MnSetAnci",
+                          "MnSetAFI", "MnAFI1", "MnSetRWIDNUM"})
+        setItemVisible(QLatin1String(n), o.fDispEXTSet1 != 0);
+    ApplyCommandModeGating(false);
+}
+
+void TKX9AppForm::ApplyCommandModeGating(bool commandMode)
+{
+    const bool enabled = commandMode || options_.fMenuDisp != 0;
+    for (const QString &n : CommandModeGatedNames())
+        setItemEnabled(n, enabled);
+}
+
+// ------------------------------------------------------------------ logs
+
+TTComXDlg *TKX9AppForm::comm() { return comm_.data(); }
+
+LogTarget *TKX9AppForm::mainLog() const { return Memo1; }
+
+void TKX9AppForm::AppLog(const QString &text)
+{
+    if (!logSwitch_)
+        return;
+    if (Memo1->lineCount() >= kAppLogLimit)
+        Memo1->clearLog();
+    Memo1->appendLine(text);
+}
+
+void TKX9AppForm::SuspendLogging()
+{
+    if (!logSwitch_)
+        return;   // nested: keep the values saved by the first call
+    logSwitch_ = false;
+    if (comm_) {
+        savedLogRx_ = comm_->LogRx();
+        savedLogTx_ = comm_->LogTx();
+        comm_->setLogRx(0);
+        comm_->setLogTx(0);
+    }
+}
+
+void TKX9AppForm::ResumeLogging()
+{
+    if (logSwitch_)
+        return;
+    logSwitch_ = true;
+    if (comm_) {
+        comm_->setLogRx(savedLogRx_);
+        comm_->setLogTx(savedLogTx_);
+    }
+}
+
+void TKX9AppForm::RedirectCommLog(LogTarget *target)
+{
+    if (comm_)
+        comm_->setLogTarget(target ? target : Memo1);
+}
+
+void TKX9AppForm::RestoreCommLog()
+{
+    if (comm_)
+        comm_->setLogTarget(Memo1);
+}
+
+// ------------------------------------------------------------------ grid, file, clipboard
+
+void TKX9AppForm::SaveGridCsv()
+{
+    QFileDialog dlg(this);
+    dlg.setObjectName(QStringLiteral("SaveDialog1"));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    // The file is replaced as chosen; the operator picked the name.
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dlg.setNameFilter(QStringLiteral("CSVﾌｧｲﾙ (*.csv)"));
+    dlg.setDirectory(QCoreApplication::applicationDirPath());
+    dlg.selectFile(QStringLiteral("datalist.csv"));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return;
+    WriteGridCsv(CsvPathFor(dlg.selectedFiles().first()));
+}
+
+bool TKX9AppForm::WriteGridCsv(const QString &csvPath)
+{
+    QFile f(csvPath);
+    const QByteArray bytes = StringGrid1->csvBytes();
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        QMessageBox::warning(this, QString::fromUtf8(kCaption),
+                             QStringLiteral("ファイルを作成できません。\n%1\n%2").arg(csvPath, f.errorString()));
+        return false;
+    }
+    if (f.write(bytes) != bytes.size()) {
+        QMessageBox::warning(this, QString::fromUtf8(kCaption),
+                             QStringLiteral("ファイルに書き込めません。\n%1\n%2").arg(csvPath, f.errorString()));
+        return false;
+    }
+    return true;
+}
+
+void TKX9AppForm::CopyCell() { QGuiApplication::clipboard()->setText(StringGrid1->focusedCellText()); }
+
+void TKX9AppForm::ClearResults()
+{
+    if (comm_)
+        comm_->tagList().ClearTagList();
+    else
+        StringGrid1->clearDataRows();
+    if (PageControl1->currentIndex() == 1)
+        Memo1->clearLog();
+    countPanel_->setText(QString());
+}
+
+// ------------------------------------------------------------------ status bar, about
+
+void TKX9AppForm::setStatusHint(const QString &text) { hintPanel_->setText(text); }
+QString TKX9AppForm::statusHint() const { return hintPanel_->text(); }
+QString TKX9AppForm::countText() const { return countPanel_->text(); }
+
+void TKX9AppForm::ShowAboutBox()
+{
+    TAboutBox box(this);
+    box.exec();
+}
+
+bool TKX9AppForm::event(QEvent *e)
+{
+    if (e->type() == QEvent::StatusTip) {
+        // Panel 0 shows the hint of what is under the mouse.
+        setStatusHint(static_cast<QStatusTipEvent *>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+bool TKX9AppForm::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() == QEvent::MouseButtonDblClick
+        && (watched == ToolBar1 || (qobject_cast<QWidget *>(watched) && ToolBar1->isAncestorOf(static_cast<QWidget *>(watched))))) {
+        const Qt::KeyboardModifiers mods = static_cast<QMouseEvent *>(e)->modifiers();
+        if ((mods & Qt::ShiftModifier) && (mods & Qt::ControlModifier))
+            eepromInitFlag_ = !eepromInitFlag_;
+        else
+            eepromInitFlag_ = false;
+        setItemVisible(QStringLiteral("MnEEPROM1"), eepromInitFlag_);
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+// ------------------------------------------------------------------ start-up
+
+void TKX9AppForm::showEvent(QShowEvent *e)
+{
+    QMainWindow::showEvent(e);
+    if (startRequested_)
+        return;
+    startRequested_ = true;
+    setWindowTitle(QString::fromUtf8(kCaption));
+    raise();
+    activateWindow();
+    // The dialogs run from the event loop, once the window is on screen.
+    QTimer::singleShot(0, this, &TKX9AppForm::StartUp);
+}
+
+void TKX9AppForm::endStartUp(bool running)
+{
+    startState_ = running ? StartState::Running : StartState::Ended;
+    if (!running)
+        close();
+    emit startUpFinished(running);
+}
+
+void TKX9AppForm::StartUp()
+{
+    if (closed_)
+        return;
+    startState_ = StartState::Starting;
+    const int mode = options_.UseUSB;
+    // Serial and USB links are not in this build yet: say so and end cleanly.
+    if (mode == 0 || mode == 1) {
+        setItemVisible(QStringLiteral("MnPing"), mode != 0);
+        setItemVisible(QStringLiteral("MnTelnet1"), mode != 0);
+        const QString what = mode == 0 ? QStringLiteral("シリアルポート（RS-232C）接続")
+                                       : QStringLiteral("USB接続");
+        QMessageBox::warning(this, QString::fromUtf8(kCaption),
+                             QStringLiteral("%1は、この版ではまだ使用できません。\n"
+                                            "TCP/IP 接続（オプションファイルの UseUSB=2）を使用してください。")
+                                 .arg(what));
+        endStartUp(false);
+        return;
+    }
+
+    setItemVisible(QStringLiteral("MnPing"), true);
+    setItemVisible(QStringLiteral("MnTelnet1"), true);
+    const bool confirmed = options_.fUseGrobalIP
+                               ? LanConnectionDialogAtStart(this, options_)
+                               : IpAddressSetupDialog(this, options_.TCPPort, options_.fTCPServer,
+                                                      options_.TCPServPort, options_.TCPServAddr);
+    if (!confirmed || closed_) {
+        endStartUp(false);
+        return;
+    }
+    if (!createModuleAndOpen() || !waitForTcpConnection() || closed_) {
+        endStartUp(false);
+        return;
+    }
+    showConnectionPanel();
+    Timer1->start();
+    if (options_.fUseInOutFormat)
+        resize(width() + kInOutExtraWidth, height());
+    PageControl1->setCurrentIndex(options_.fDufaultTab == 0 ? 0 : 1);
+    PageControl1->setFocus();
+    endStartUp(true);
+}
+
+bool TKX9AppForm::createModuleAndOpen()
+{
+    LinkConfig config;
+    config.LinkMode = options_.UseUSB;
+    config.ComPort = options_.ComPort;
+    config.ComSpeed = options_.ComSpeed;
+    config.TcpServerMode = options_.fTCPServer;
+    config.TcpListenPort = options_.TCPPort;
+    config.TcpRemotePort = options_.TCPServPort;
+    config.TcpRemoteAddress = options_.TCPServAddr;
+    comm_ = new TTComXDlg(config, iniPath_, options_, state_, Memo1, this);
+    comm_->tagList().setView(StringGrid1);
+    comm_->tagList().setOptions(&options_);
+    comm_->Open();
+    return !closed_;
+}
+
+bool TKX9AppForm::waitForTcpConnection()
+{
+    if (!comm_ || comm_->LinkMode() != 2)
+        return true;
+    WaitBox box(this, QString::fromUtf8(kTcpWaitText), true);
+    setStatusHint(QString::fromUtf8(kTcpWaitText));
+    connect(comm_.data(), &CommModule::connectedChanged, &box, &WaitBox::finish);
+    TTComXDlg *module = comm_.data();
+    QPointer<TTComXDlg> guard(module);
+    const bool connected = box.waitFor([guard] { return guard && guard->Connected(); });
+    setStatusHint(QString());
+    return connected;
+}
+
+void TKX9AppForm::showConnectionPanel()
+{
+    const bool tcp = comm_ && comm_->LinkMode() == 2;
+    if (tcp) {
+        Notebook1->setCurrentWidget(Notebook1->findChild<QWidget *>(QStringLiteral("TCP_IP")));
+        const bool server = options_.fTCPServer != 0;
+        ST_TCPPORT->setText(QStringLiteral("Port: %1").arg(server ? options_.TCPPort : options_.TCPServPort));
+        ST_TCPAddress->setText(QStringLiteral("IP: %1").arg(options_.TCPServAddr));
+        ST_TCPAddress->setVisible(!server);
+    } else {
+        Notebook1->setCurrentWidget(Notebook1->findChild<QWidget *>(QStringLiteral("RS232C")));
+    }
+    setItemVisible(QStringLiteral("MnSetCOMPort"), !tcp);
+    setItemVisible(QStringLiteral("MnComPara"), !tcp);
+    setItemVisible(QStringLiteral("MnSetTCPIP1"), tcp);
+}
+
+// ------------------------------------------------------------------ closing
+
+void TKX9AppForm::closeEvent(QCloseEvent *e)
+{
+    if (!closed_) {
+        closed_ = true;
+        // Options first, then the module (which saves ComDebug and closes the link).
+        SaveAppOptions(iniPath_, options_);
+        Timer1->stop();
+        if (comm_) {
+            comm_->Close();
+            delete comm_.data();
+        }
+        if (startState_ != StartState::Starting)
+            startState_ = StartState::Ended;
+    }
+    e->accept();
+    QMainWindow::closeEvent(e);
+}
+
+} // namespace kx9

@@ -1,0 +1,168 @@
+#include "net/lan_connection_dialog.h"
+
+#include "link/options.h"
+#include "ui/int_edit.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace kx9 {
+
+namespace {
+
+IntEdit *numberBox(QWidget *parent, const char *name, int max, int width)
+{
+    auto *e = new IntEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    e->setRange(0, max);
+    e->setFixedWidth(width);
+    return e;
+}
+
+} // namespace
+
+TSetTCPIPDlg::TSetTCPIPDlg(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TSetTCPIPDlg"));
+    setWindowTitle(QStringLiteral("LAN接続の設定"));
+    auto *lay = new QVBoxLayout(this);
+
+    RadioGroup1 = new QGroupBox(QStringLiteral("動作モード"), this);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    roles_ = new QButtonGroup(this);
+    auto *rl = new QHBoxLayout(RadioGroup1);
+    const char *roleNames[] = {"クライアント", "サーバー"};
+    for (int i = 0; i < 2; ++i) {
+        auto *r = new QRadioButton(QString::fromUtf8(roleNames[i]), RadioGroup1);
+        roles_->addButton(r, i);
+        rl->addWidget(r);
+    }
+    lay->addWidget(RadioGroup1);
+
+    auto *server = new QGroupBox(QStringLiteral("サーバモード"), this);
+    auto *sl = new QHBoxLayout(server);
+    sl->addWidget(new QLabel(QStringLiteral("ポート番号"), server));
+    EdTCPPort = numberBox(server, "EdTCPPort", 65535, 70);
+    sl->addWidget(EdTCPPort);
+    sl->addStretch();
+    lay->addWidget(server);
+
+    auto *client = new QGroupBox(QStringLiteral("クライアントモード"), this);
+    auto *cl = new QGridLayout(client);
+    cl->addWidget(new QLabel(QStringLiteral("サーバのアドレス"), client), 0, 0);
+    auto *addr = new QHBoxLayout;
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray name = "EdTCPIP1_" + QByteArray::number(i + 1);
+        EdTCPIP1[i] = numberBox(client, name.constData(), 255, 44);
+        addr->addWidget(EdTCPIP1[i]);
+        if (i < 3)
+            addr->addWidget(new QLabel(QStringLiteral("."), client));
+    }
+    addr->addStretch();
+    cl->addLayout(addr, 0, 1);
+    cl->addWidget(new QLabel(QStringLiteral("ポート番号"), client), 1, 0);
+    EdTCPServPort = numberBox(client, "EdTCPServPort", 65535, 70);
+    cl->addWidget(EdTCPServPort, 1, 1, Qt::AlignLeft);
+    lay->addWidget(client);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    OKBtn = new QPushButton(QStringLiteral("設定"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("キャンセル"), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    buttons->addWidget(OKBtn);
+    buttons->addWidget(CancelBtn);
+    lay->addLayout(buttons);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(roles_, &QButtonGroup::idToggled, this, [this](int, bool on) {
+        if (on)
+            applyRole();
+    });
+    roles_->button(1)->setChecked(true);
+    applyRole();
+}
+
+void TSetTCPIPDlg::applyRole()
+{
+    const bool client = roles_->checkedId() == 0;
+    for (IntEdit *e : EdTCPIP1)
+        e->setEnabled(client);
+    EdTCPServPort->setEnabled(client);
+    EdTCPPort->setEnabled(!client);
+}
+
+void TSetTCPIPDlg::setAddressText(const QString &text)
+{
+    QString rest = text;
+    for (int i = 0; i < 3; ++i) {
+        const int dot = rest.indexOf(QLatin1Char('.'));
+        const QString part = dot < 0 ? rest : rest.left(dot);
+        rest = dot < 0 ? QString() : rest.mid(dot + 1);
+        EdTCPIP1[i]->setValue(part.trimmed().toInt());
+    }
+    EdTCPIP1[3]->setValue(rest.trimmed().toInt());
+}
+
+QString TSetTCPIPDlg::addressText() const
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(EdTCPIP1[0]->value())
+        .arg(EdTCPIP1[1]->value())
+        .arg(EdTCPIP1[2]->value())
+        .arg(EdTCPIP1[3]->value());
+}
+
+void TSetTCPIPDlg::showValues(const Values &v)
+{
+    roles_->button(v.serverMode ? 1 : 0)->setChecked(true);
+    EdTCPPort->setValue(v.listenPort);
+    EdTCPServPort->setValue(v.remotePort);
+    setAddressText(v.remoteAddress);
+    applyRole();
+}
+
+TSetTCPIPDlg::Values TSetTCPIPDlg::takeValues() const
+{
+    Values v;
+    v.serverMode = roles_->checkedId() == 0 ? 0 : 1;
+    v.listenPort = EdTCPPort->value();
+    v.remotePort = EdTCPServPort->value();
+    v.remoteAddress = addressText();
+    return v;
+}
+
+void TSetTCPIPDlg::setCheckMode(bool on)
+{
+    if (on)
+        roles_->button(0)->setChecked(true);
+    RadioGroup1->setEnabled(!on);
+    applyRole();
+}
+
+void TSetTCPIPDlg::setConfirmCaption(const QString &caption) { OKBtn->setText(caption); }
+
+bool LanConnectionDialogAtStart(QWidget *parent, AppOptions &options)
+{
+    TSetTCPIPDlg dlg(parent);
+    dlg.setConfirmCaption(QStringLiteral("接続"));
+    dlg.showValues({options.fTCPServer, options.TCPPort, options.TCPServPort, options.TCPServAddr});
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    const TSetTCPIPDlg::Values v = dlg.takeValues();
+    options.fTCPServer = v.serverMode;
+    options.TCPServPort = v.remotePort;
+    options.TCPPort = v.listenPort;
+    options.TCPServAddr = v.remoteAddress;
+    return true;
+}
+
+} // namespace kx9

@@ -1,0 +1,331 @@
+#include "simgate.h"
+
+#include <QTimer>
+
+namespace kx9sim {
+
+int baudFromGateSpeed(uint8_t code)
+{
+    return code == 0 ? 9600 : code == 2 ? 38400 : 19200;
+}
+
+Gate::Gate(bool w30, QObject *parent) : QObject(parent), m_w30(w30), m_interval(new QTimer(this))
+{
+    connect(m_interval, &QTimer::timeout, this, &Gate::intervalTick);
+    resetEeprom();
+}
+
+void Gate::resetEeprom()
+{
+    for (uint16_t &w : eeprom)
+        w = 0;
+    // Memory switches 1-7 as a gate leaves the factory: buzzer sounds at
+    // middle volume, lamps blinking, 1 s base times, voice output once.
+    eeprom[1] = 0x5151;
+    eeprom[2] = 0x2824;
+    eeprom[3] = 0x1002;
+    eeprom[4] = 0x2341;
+    eeprom[5] = 0x2453;
+    eeprom[6] = 0x1424;
+    eeprom[7] = 0x0004;
+}
+
+void Gate::ack(uint8_t sub, const QByteArray &data)
+{
+    m_send('0', QByteArray(1, char(sub)) + data);
+}
+
+void Gate::nack(uint8_t code)
+{
+    m_send('1', QByteArray(1, char(code)));
+}
+
+QByteArray Gate::record(int lane) const
+{
+    QByteArray b;
+    for (int s = 0; s < 2; ++s)
+        for (int i = 0; i < 4; ++i)
+            b.append(char((people[lane * 2 + s] >> (8 * i)) & 0xFF));
+    for (int s = 0; s < 2; ++s)
+        for (int i = 0; i < 2; ++i)
+            b.append(char((alarms[lane * 2 + s] >> (8 * i)) & 0xFF));
+    return b;
+}
+
+void Gate::setRecord(int lane, const QByteArray &b)
+{
+    auto u = [&](int i) { return uint32_t(uint8_t(b.at(i))); };
+    for (int s = 0; s < 2; ++s) {
+        people[lane * 2 + s] = u(4 * s) | (u(4 * s + 1) << 8) | (u(4 * s + 2) << 16) | (u(4 * s + 3) << 24);
+        alarms[lane * 2 + s] = uint16_t(u(8 + 2 * s) | (u(9 + 2 * s) << 8));
+    }
+}
+
+bool Gate::countsPeople(int s) const
+{
+    // Word 1 covers sensors 1 and 2, word 3 (W30) sensors 3 to 6.
+    switch (s) {
+    case 1: return countMode[0] & 0x01;
+    case 2: return countMode[0] & 0x02;
+    case 3: return countMode[2] & 0x01;
+    case 4: return countMode[2] & 0x02;
+    case 5: return countMode[2] & 0x10;
+    case 6: return countMode[2] & 0x20;
+    }
+    return false;
+}
+
+bool Gate::countsAlarms(int s) const
+{
+    switch (s) {
+    case 1: return countMode[0] & 0x10;
+    case 2: return countMode[0] & 0x20;
+    case 3: return countMode[2] & 0x04;
+    case 4: return countMode[2] & 0x08;
+    case 5: return countMode[2] & 0x40;
+    case 6: return countMode[2] & 0x80;
+    }
+    return false;
+}
+
+bool Gate::pass(int sensor, int n, int alarmN)
+{
+    if (sensor < 1 || sensor > (m_w30 ? 6 : 2) || n < 0 || alarmN < 0)
+        return false;
+    if (countsPeople(sensor))
+        people[sensor - 1] += uint32_t((countMode[0] & 0x0100) ? n / 2 : n);
+    if (countsAlarms(sensor))
+        alarms[sensor - 1] = uint16_t(alarms[sensor - 1] + alarmN);
+    ioSensor |= uint8_t(1 << (sensor - 1));
+    personSensor = 1;
+    if ((countMode[1] & 0x0F) == 1)
+        sendReport();
+    ioSensor = 0;
+    personSensor = 0;
+    return true;
+}
+
+void Gate::sendReport()
+{
+    if (m_w30)
+        m_send('G', QByteArray(1, char(0x81)) + record(0) + record(1) + record(2));
+    else
+        m_send('G', QByteArray(1, char(0x80)) + record(0));
+}
+
+void Gate::restartTimer()
+{
+    const int kind = countMode[1] & 0x0F;
+    const int base = (countMode[1] >> 4) & 0x03;
+    const int count = countMode[1] >> 8;
+    if ((kind == 2 || kind == 3) && count > 0)
+        m_interval->start(count * (base == 1 ? 3600000 : 60000));
+    else
+        m_interval->stop();
+}
+
+void Gate::intervalTick()
+{
+    sendReport();
+    if ((countMode[1] & 0x0F) == 3) {
+        for (auto &p : people)
+            p = 0;
+        for (auto &a : alarms)
+            a = 0;
+    }
+}
+
+void Gate::handle(const QByteArray &d)
+{
+    if (d.isEmpty())
+        return nack(0x41);
+    const uint8_t sub = uint8_t(d.at(0));
+    auto needLen = [&](int n) {
+        if (d.size() != n) {
+            nack(0x41);
+            return false;
+        }
+        return true;
+    };
+    auto word = [&](int i) { return uint16_t(uint8_t(d.at(i)) | (uint8_t(d.at(i + 1)) << 8)); };
+    switch (sub) {
+    case 0x00:
+        if (needLen(1))
+            ack(sub, QByteArray(1, char(mode)));
+        return;
+    case 0x20:
+        if (!needLen(2))
+            return;
+        mode = uint8_t(d.at(1));
+        ack(sub);
+        return;
+    case 0x01:
+    case 0x21: {
+        if (d.size() < 3)
+            return nack(0x41);
+        const int addr = uint8_t(d.at(1)), c = uint8_t(d.at(2));
+        if (addr + c > 32 || (sub == 0x21 && d.size() != 3 + 2 * c) || (sub == 0x01 && d.size() != 3))
+            return nack(0x41);
+        if (sub == 0x21) {
+            for (int i = 0; i < c; ++i)
+                eeprom[addr + i] = word(3 + 2 * i);
+            return ack(sub);
+        }
+        QByteArray out;
+        out.append(char(addr)).append(char(c));
+        for (int i = 0; i < c; ++i)
+            out.append(char(eeprom[addr + i] & 0xFF)).append(char(eeprom[addr + i] >> 8));
+        return ack(sub, out);
+    }
+    case 0x02:
+        if (needLen(1))
+            ack(sub, QByteArray() + char(dispOut[0]) + char(dispOut[1]));
+        return;
+    case 0x22:
+        if (!needLen(3))
+            return;
+        dispOut[0] = uint8_t(d.at(1));
+        dispOut[1] = uint8_t(d.at(2));
+        ack(sub);
+        return;
+    case 0x08:
+    case 0x26:
+        if (!m_w30)
+            return nack(0x44);
+        if (sub == 0x08) {
+            if (needLen(1))
+                ack(sub, QByteArray() + char(dispOut[0]) + char(dispOut[1]) + char(dispOut[2]));
+            return;
+        }
+        if (!needLen(4))
+            return;
+        for (int i = 0; i < 3; ++i)
+            dispOut[i] = uint8_t(d.at(1 + i));
+        ack(sub);
+        return;
+    case 0x03:
+        if (needLen(1))
+            ack(sub, QByteArray() + char(swSensor[0]) + char(swSensor[1]));
+        return;
+    case 0x04:
+        if (needLen(1))
+            ack(sub, QByteArray(1, char(ioSensor)));
+        return;
+    case 0x05:
+        if (needLen(1))
+            ack(sub, QByteArray(1, char(personSensor)));
+        return;
+    case 0x06: {
+        if (!needLen(1))
+            return;
+        QByteArray out;
+        for (uint16_t w : countMode)
+            out.append(char(w & 0xFF)).append(char(w >> 8));
+        ack(sub, out);
+        return;
+    }
+    case 0x23:
+        if (!needLen(7))
+            return;
+        for (int i = 0; i < 3; ++i)
+            countMode[i] = word(1 + 2 * i);
+        restartTimer();
+        ack(sub);
+        return;
+    case 0x07:
+        if (needLen(1))
+            ack(sub, record(0));
+        return;
+    case 0x24:
+        if (!needLen(13))
+            return;
+        setRecord(0, d.mid(1, 12));
+        ack(sub);
+        return;
+    case 0x0B:
+        if (!m_w30)
+            return nack(0x44);
+        if (needLen(1))
+            ack(sub, record(0) + record(1) + record(2));
+        return;
+    case 0x28:
+        if (!m_w30)
+            return nack(0x44);
+        if (!needLen(37))
+            return;
+        for (int lane = 0; lane < 3; ++lane)
+            setRecord(lane, d.mid(1 + 12 * lane, 12));
+        ack(sub);
+        return;
+    case 0x0C:
+        if (needLen(1))
+            ack(sub, QByteArray(1, char(volume)));
+        return;
+    case 0x29:
+        if (!needLen(2))
+            return;
+        volume = uint8_t(d.at(1));
+        eeprom[7] = uint16_t((eeprom[7] & 0xFFF0) | (volume & 0x0F));
+        ack(sub);
+        return;
+    case 0x25:
+        if (!needLen(1))
+            return;
+        restartTimer();
+        ack(sub);
+        return;
+    case 0x90:
+        if (needLen(2))
+            ack(sub, QByteArray(m_w30 ? "130 W30" : "110 W20"));
+        return;
+    case 0x93:
+        if (needLen(1))
+            ack(sub, QByteArray(m_w30 ? "KX9-W30" : "KX9-W20"));
+        return;
+    case 0x9B:
+        if (!needLen(10))
+            return;
+        if (d.mid(1, 9) != "583914270")
+            return nack(0x44);
+        progMode = true;
+        ack(sub);
+        return;
+    case 0x9D:
+        if (!needLen(1))
+            return;
+        ack(sub);
+        speedCode = pendingSpeed;
+        progMode = false;
+        emit restarted(baudFromGateSpeed(speedCode));
+        return;
+    case 0x9E:
+        if (needLen(1))
+            ack(sub, QByteArray(1, char(speedCode)));
+        return;
+    case 0x9C:
+        if (!needLen(2))
+            return;
+        if (uint8_t(d.at(1)) > 2)
+            return nack(0x41);
+        pendingSpeed = uint8_t(d.at(1));
+        ack(sub);
+        return;
+    case 0x2A:
+        if (!needLen(7))
+            return;
+        lastMelody = d;
+        ack(sub);
+        return;
+    case 0x91:
+        if (!needLen(1))
+            return;
+        resetEeprom();
+        ack(sub);
+        return;
+    default:
+        nack(0x44);
+        return;
+    }
+}
+
+} // namespace kx9sim

@@ -53,6 +53,10 @@ void TagList::addEntry(const QString &dataText, const QString &uidText)
     if (!byUidData_.contains(uidKey))
         byUidData_.insert(uidKey, index);
     const int row = count_;
+    // The grid grows before the new row is written: a grid control drops
+    // writes to rows it does not have yet.
+    if (view_ && count_ >= kGridRows && view_->rowCount() < count_ + 1)
+        view_->setRowCount(count_ + 1);
     if (view_) {
         view_->setCell(row, 3, uidText);
         view_->setCell(row, 2, dataText);

@@ -145,6 +145,14 @@ void TTComXDlg::storeReadData(const QByteArray &data)
     LastReadCount = n;
 }
 
+void TTComXDlg::showReadData(const QByteArray &data, bool withHex)
+{
+    if (withHex)
+        CommLog(QStringLiteral("data(Hex): ") + FormatHexBytes(data));
+    CommLog(QStringLiteral("data: ") + charText(data));
+    storeReadData(data);
+}
+
 void TTComXDlg::logDsfid(uint8_t dsfid)
 {
     CommLog(QStringLiteral("DSFID: %1[0x%2]").arg(dsfid).arg(hexByte(dsfid)));
@@ -251,19 +259,13 @@ void TTComXDlg::decodeX(const FrameView &f)
             }
             pos = 2;
         }
-        const QByteArray data = f.dataBytes(pos, qMax(0, options().TagBlockSize));
-        CommLog(QStringLiteral("data(Hex): ") + FormatHexBytes(data));
-        CommLog(QStringLiteral("data: ") + charText(data));
-        storeReadData(data);
+        showReadData(f.dataBytes(pos, qMax(0, options().TagBlockSize)), true);
         break;
     }
-    case 0x23: {
+    case 0x23:
         CommLog(QStringLiteral("ISO15693_ReadMultiBlock受信"));
-        const QByteArray data = f.dataBytes(1);
-        CommLog(QStringLiteral("data: ") + charText(data));
-        storeReadData(data);
+        showReadData(f.dataBytes(1), false);
         break;
-    }
     case 0x2B:
         decodeGetSystemInfo(f);
         break;
@@ -271,22 +273,15 @@ void TTComXDlg::decodeX(const FrameView &f)
         CommLog(QStringLiteral("ISO15693_GetMBlockSecSt受信"));
         storeReadData(f.dataBytes(1));
         break;
-    case 0xA0: {
+    case 0xA0:
         CommLog(QStringLiteral("ISO15693_ReadBytes受信"));
-        const QByteArray data = f.dataBytes(1);
-        CommLog(QStringLiteral("data: ") + charText(data));
-        storeReadData(data);
+        showReadData(f.dataBytes(1), false);
         break;
-    }
     case 0xB0:
-    case 0xB3: {
+    case 0xB3:
         CommLog(code == 0xB0 ? QStringLiteral("Myd_ReadCommand OK") : QStringLiteral("Myd_WriteRereadCommand OK"));
-        const QByteArray data = f.dataBytes(1, 8);
-        CommLog(QStringLiteral("data(Hex): ") + FormatHexBytes(data));
-        CommLog(QStringLiteral("data: ") + charText(data));
-        storeReadData(data);
+        showReadData(f.dataBytes(1, 8), true);
         break;
-    }
     case 0xF0:
         if (f.has(1))
             CommLog(QStringLiteral("受信UID数: %1").arg(f.data(1)));

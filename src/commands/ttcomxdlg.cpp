@@ -182,22 +182,22 @@ bool TTComXDlg::ERR_RATE_CMD_RX(uint32_t &successCount, uint32_t &failureCount)
     return true;
 }
 
-bool TTComXDlg::EEPROM_RDWR_CMD_RX(uint8_t address, uint8_t count, QByteArray &words)
+bool TTComXDlg::readWords(const QString &lbl, uint8_t sub, uint8_t address, uint8_t count, QByteArray &words)
 {
-    if (!exchange(Wait::Own, label("EEPROM_RDWR_CMD RX"), kQuery, bytes({0x70, address, count}), {0, 1, 2},
-                  3 + 2 * count))
+    if (!exchange(Wait::Own, lbl, kQuery, bytes({sub, address, count}), {0, 1, 2}, 3 + 2 * count))
         return false;
     words = LastReply().dataBytes(3, 2 * count);
     return true;
 }
 
+bool TTComXDlg::EEPROM_RDWR_CMD_RX(uint8_t address, uint8_t count, QByteArray &words)
+{
+    return readWords(label("EEPROM_RDWR_CMD RX"), 0x70, address, count, words);
+}
+
 bool TTComXDlg::EEPROM_RDWR_CMD2_RX(uint8_t address, uint8_t count, QByteArray &words)
 {
-    if (!exchange(Wait::Own, label("EEPROM_RDWR_CMD2 RX"), kQuery, bytes({0x72, address, count}), {0, 1, 2},
-                  3 + 2 * count))
-        return false;
-    words = LastReply().dataBytes(3, 2 * count);
-    return true;
+    return readWords(label("EEPROM_RDWR_CMD2 RX"), 0x72, address, count, words);
 }
 
 bool TTComXDlg::Get_ERROR_STATUS() { return SendCommand(label("Get ERROR STATUS"), kQuery, bytes({0x80})); }

@@ -203,6 +203,7 @@ private:
     // least `need` DATA bytes. The caller then reads `LastReply()`.
     bool exchange(Wait wait, const QString &label, uint8_t code, const QByteArray &data,
                   std::initializer_list<int> echo, int need, int id = -1);
+    bool readWords(const QString &label, uint8_t sub, uint8_t address, uint8_t count, QByteArray &words);
     bool gate(const QString &label, const QByteArray &data, std::initializer_list<int> echo = {},
               int need = 0, int id = -1);
     // A tag command 'x': params, then F, then `CurrentUid` when F's UID mode is 1.
@@ -221,6 +222,7 @@ private:
     void decodeTextReport(const QByteArray &text);
     void decodeUidData(char kind, const QByteArray &uid, const QByteArray &data);
     void storeReadData(const QByteArray &bytes);
+    void showReadData(const QByteArray &data, bool withHex);
     void storeCurrentUid(const QByteArray &uid);
     void logDsfid(uint8_t dsfid);
 };

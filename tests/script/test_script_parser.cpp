@@ -15,12 +15,12 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("words");
         QTest::newRow("blanks") << "menu   MnInventory1Slot1 " << QStringList{"menu", "MnInventory1Slot1"};
-        QTest::newRow("quoted blank") << R"(expect-log "data: AB CD")" << QStringList{"expect-log", "data: AB CD"};
-        QTest::newRow("quoted value in field") << R"(dialog EdString="A B" ok)" << QStringList{"dialog", "EdString=A B", "ok"};
+        QTest::newRow("quoted blank") << "expect-log \"data: AB CD\"" << QStringList{"expect-log", "data: AB CD"};
+        QTest::newRow("quoted value in field") << "dialog EdString=\"A B\" ok" << QStringList{"dialog", "EdString=A B", "ok"};
         QTest::newRow("comment") << "wait 100 # settle" << QStringList{"wait", "100"};
-        QTest::newRow("hash inside quotes") << R"(expect-log "#1")" << QStringList{"expect-log", "#1"};
-        QTest::newRow("escaped quote") << R"(expect-log "say \"hi\"")" << QStringList{"expect-log", "say \"hi\""};
-        QTest::newRow("empty quotes") << R"(dialog EdString="" ok)" << QStringList{"dialog", "EdString=", "ok"};
+        QTest::newRow("hash inside quotes") << "expect-log \"#1\"" << QStringList{"expect-log", "#1"};
+        QTest::newRow("escaped quote") << "expect-log \"say \\\"hi\\\"\"" << QStringList{"expect-log", "say \"hi\""};
+        QTest::newRow("empty quotes") << "dialog EdString=\"\" ok" << QStringList{"dialog", "EdString=", "ok"};
         QTest::newRow("only comment") << "   # nothing" << QStringList{};
     }
     void splitsWords()

@@ -1,0 +1,224 @@
+// kx9sim's other doors: the LAN module's Telnet console (driven by a real
+// Telnet client built on libtelnet), the speed gate between the LAN module and
+// the reader, the pseudo-terminal with its line speed, the client role and the
+// disconnect fault.
+#include "sim_process.h"
+#include "sim_wire.h"
+
+#include <QTcpServer>
+#include <QTest>
+
+#include <libtelnet.h>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using wire::hex;
+
+namespace {
+// A minimal Telnet client: it answers the server's negotiation the way a dumb
+// terminal would and collects the text the server sends.
+class TelnetClient {
+public:
+    TelnetClient()
+    {
+        static const telnet_telopt_t opts[] = {
+            {TELNET_TELOPT_ECHO, TELNET_WONT, TELNET_DO},
+            {TELNET_TELOPT_SGA, TELNET_WONT, TELNET_DO},
+            {TELNET_TELOPT_TTYPE, TELNET_WILL, TELNET_DONT},
+            {-1, 0, 0},
+        };
+        m_t = telnet_init(opts, &TelnetClient::event, 0, this);
+    }
+    ~TelnetClient() { telnet_free(m_t); }
+
+    bool connect(quint16 port)
+    {
+        m_sock.connectToHost(QHostAddress::LocalHost, port);
+        return m_sock.waitForConnected(3000);
+    }
+    void send(const QByteArray &text) { telnet_send(m_t, text.constData(), size_t(text.size())); }
+    // Waits until the collected text contains `what`; returns all text so far and clears it.
+    QByteArray waitFor(const QByteArray &what, int ms = 3000)
+    {
+        QDeadlineTimer dl(ms);
+        while (!m_text.contains(what) && !dl.hasExpired()) {
+            if (m_sock.bytesAvailable() == 0)
+                m_sock.waitForReadyRead(50);
+            const QByteArray in = m_sock.readAll();
+            telnet_recv(m_t, in.constData(), size_t(in.size()));
+        }
+        QByteArray t = m_text;
+        m_text.clear();
+        return t;
+    }
+    bool serverWillEcho() const { return m_willEcho; }
+
+private:
+    static void event(telnet_t *, telnet_event_t *ev, void *user)
+    {
+        auto *self = static_cast<TelnetClient *>(user);
+        if (ev->type == TELNET_EV_DATA)
+            self->m_text.append(ev->data.buffer, int(ev->data.size));
+        else if (ev->type == TELNET_EV_SEND)
+            self->m_sock.write(ev->data.buffer, qint64(ev->data.size));
+        else if (ev->type == TELNET_EV_WILL && ev->neg.telopt == TELNET_TELOPT_ECHO)
+            self->m_willEcho = true;
+    }
+    QTcpSocket m_sock;
+    telnet_t *m_t;
+    QByteArray m_text;
+    bool m_willEcho = false;
+};
+
+bool setLineSpeed(int fd, speed_t speed)
+{
+    termios t{};
+    if (tcgetattr(fd, &t) != 0)
+        return false;
+    cfmakeraw(&t);
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+} // namespace
+
+class SimLinksTest : public QObject {
+    Q_OBJECT
+private slots:
+    void telnetConsole();
+    void lanSpeedGatesData();
+    void ptyHonoursLineSpeed();
+    void clientRoleReconnects();
+};
+
+void SimLinksTest::telnetConsole()
+{
+    SimProcess sim;
+    QVERIFY2(sim.start({"--telnet", "0"}), qPrintable(sim.errorString()));
+    QVERIFY(sim.telnetPort() != 0);
+    TelnetClient c;
+    QVERIFY(c.connect(sim.telnetPort()));
+    QVERIFY(c.waitFor("PASSWORD:").endsWith("PASSWORD:"));
+    QVERIFY(c.serverWillEcho());
+    c.send("nope\r\n");
+    QVERIFY(c.waitFor("PASSWORD:").contains("PASSWORD:"));
+    c.send("QZV\r\n");
+    c.waitFor("\r\n", 500);
+    // Each line comes back as its echo, then ">" and the answer.
+    const struct {
+        const char *line;
+        const char *answer;
+    } steps[] = {
+        {"", "\r\n>\r\n"},
+        {"bps", "bps\r\n>16\r\n"},
+        {"madr", "madr\r\n>02-4B-58-00-00-01\r\n"},
+        {"l_ip=127.0.0.5", "l_ip=127.0.0.5\r\n>OK\r\n"},
+        {"l_ip", "l_ip\r\n>127.0.0.5\r\n"},
+        {"l_ip=300.1.1.1", "l_ip=300.1.1.1\r\n>NG\r\n"},
+        {"mask=33", "mask=33\r\n>NG\r\n"},
+        {"keep=1", "keep=1\r\n>OK\r\n"},
+        {"bps=17", "bps=17\r\n>OK\r\n"},
+        {"bps=18", "bps=18\r\n>NG\r\n"},
+        {"what", "what\r\n>NG\r\n"},
+        {"save", "save\r\n>OK\r\n"},
+    };
+    for (const auto &s : steps) {
+        c.send(QByteArray(s.line) + "\r\n");
+        QCOMPARE(c.waitFor(s.answer), QByteArray(s.answer));
+    }
+    QCOMPARE(sim.control("get lan"),
+             QString("OK l_ip=127.0.0.5 l_pt=10777 f_ip=127.0.0.1 f_pt=3335 mask=8 conn=0 bps=17 timv=10 keep=1 timr=0"));
+}
+
+void SimLinksTest::lanSpeedGatesData()
+{
+    // Behind a LAN module, data passes only while the module's RS-232C speed
+    // matches the reader's (19200 at power-up here).
+    SimProcess sim;
+    QVERIFY2(sim.start({"--listen", "0", "--telnet", "0"}), qPrintable(sim.errorString()));
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, sim.listenPort());
+    QVERIFY(s.waitForConnected(3000));
+    wire::Reader rx(&s);
+    const QByteArray rom = wire::frame('O', hex("90 00"));
+    s.write(rom);
+    QCOMPARE(wire::body(rx.next()).left(2), hex("30 90"));
+
+    TelnetClient c;
+    QVERIFY(c.connect(sim.telnetPort()));
+    c.waitFor("PASSWORD:");
+    c.send("QZV\r\nbps=15\r\n");
+    QVERIFY(c.waitFor(">OK").contains(">OK"));
+    s.write(rom);
+    QCOMPARE(rx.drain(500), QByteArray());
+    c.send("bps=16\r\n");
+    QVERIFY(c.waitFor(">OK").contains(">OK"));
+    s.write(rom);
+    QCOMPARE(wire::body(rx.next()).left(2), hex("30 90"));
+}
+
+void SimLinksTest::ptyHonoursLineSpeed()
+{
+    SimProcess sim;
+    QVERIFY2(sim.start({"--pty"}), qPrintable(sim.errorString()));
+    QVERIFY(sim.ptyPath().startsWith("/dev/"));
+    const int fd = ::open(sim.ptyPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    // Sends one frame at the given line speed; returns what comes back within 700 ms.
+    auto exchange = [&](speed_t speed, const QByteArray &f) {
+        if (!setLineSpeed(fd, speed))
+            return QByteArray("tcsetattr failed");
+        if (::write(fd, f.constData(), size_t(f.size())) != f.size())
+            return QByteArray("write failed");
+        QByteArray got;
+        QDeadlineTimer dl(700);
+        while (!dl.hasExpired()) {
+            char buf[512];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, int(n));
+            else
+                QTest::qWait(20);
+        }
+        return got;
+    };
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    const QByteArray rom = wire::frame('O', hex("90 00"));
+    QCOMPARE(exchange(B9600, rom), QByteArray()); // wrong speed: the reader hears noise
+    QCOMPARE(wire::body(exchange(B19200, rom)).left(2), hex("30 90"));
+
+    // Speed bits of the stored mode flags take effect at the next restart.
+    QCOMPARE(wire::body(exchange(B19200, wire::frame('N', hex("10 00 00 98 01 00 05")))), hex("30 00"));
+    QCOMPARE(sim.control("get speed"), QString("OK 19200"));
+    QCOMPARE(wire::body(exchange(B19200, wire::frame('N', hex("9D")))), hex("30 9D"));
+    QCOMPARE(sim.control("get speed"), QString("OK 38400"));
+    QCOMPARE(exchange(B19200, rom), QByteArray());
+    QCOMPARE(wire::body(exchange(B38400, rom)).left(2), hex("30 90"));
+    ::close(fd);
+}
+
+void SimLinksTest::clientRoleReconnects()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    SimProcess sim;
+    QVERIFY2(sim.start({"--connect", QString("127.0.0.1:%1").arg(server.serverPort())}), qPrintable(sim.errorString()));
+    QVERIFY(server.waitForNewConnection(3000));
+    QTcpSocket *s = server.nextPendingConnection();
+    wire::Reader rx(s);
+    // The disconnect fault drops the link in place of the reply; the reader
+    // comes back by itself and answers again.
+    QCOMPARE(sim.control("fault disconnect"), QString("OK"));
+    s->write(wire::frame('O', hex("90 00")));
+    QVERIFY(s->waitForDisconnected(3000) || s->state() == QAbstractSocket::UnconnectedState);
+    QVERIFY(server.waitForNewConnection(3000));
+    QTcpSocket *s2 = server.nextPendingConnection();
+    wire::Reader rx2(s2);
+    s2->write(wire::frame('O', hex("90 00")));
+    QCOMPARE(wire::body(rx2.next()).left(2), hex("30 90"));
+}
+
+QTEST_GUILESS_MAIN(SimLinksTest)
+#include "sim_links_test.moc"

@@ -1,0 +1,344 @@
+// kx9sim as a reader: envelope checks and NACKs, what its tags answer, full
+// inventories, autonomous modes and the gate's count reports, all over TCP.
+#include "sim_process.h"
+#include "sim_wire.h"
+
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTemporaryFile>
+#include <QTest>
+
+using wire::hex;
+
+namespace {
+// Two tags: A (NXP, block 2 locked) and B (TI). UIDs in wire order below.
+const char *const kTwoTags =
+    "E004010000000001 dsfid=11 afi=07 ic=01 bs=4 blocks=8 text=ABCDEFGHIJKLMNOP lock=2\n"
+    "E007000000000002 bs=4 blocks=8 text=abcdefghijklmnop\n";
+const char *const kUidA = "01 00 00 00 00 01 04 E0";
+const char *const kUidB = "02 00 00 00 00 00 07 E0";
+const uint8_t kId = 3; // the reader ID every request carries
+
+// One running simulator with a TCP connection to it.
+struct Bench {
+    SimProcess sim;
+    QTcpSocket sock;
+    wire::Reader rx{&sock};
+    QTemporaryFile tags;
+
+    bool start(const QByteArray &population, QStringList extra = {})
+    {
+        if (!tags.open())
+            return false;
+        tags.write(population);
+        tags.flush();
+        QStringList args{"--listen", "0", "--id", QString::number(kId), "--tags", tags.fileName()};
+        if (!sim.start(args + extra)) {
+            qWarning() << sim.errorString();
+            return false;
+        }
+        sock.connectToHost(QHostAddress::LocalHost, sim.listenPort());
+        return sock.waitForConnected(3000);
+    }
+    // Sends one request (first byte of `req` is the command code) and returns
+    // kind + data of the first frame that comes back.
+    QByteArray ask(const QByteArray &req, uint8_t id = kId, int timeoutMs = 2000)
+    {
+        sock.write(wire::frame(req.at(0), req.mid(1), id));
+        sock.flush();
+        return wire::body(rx.next(timeoutMs));
+    }
+};
+
+QByteArray withUids(QByteArray text)
+{
+    text.replace("<A>", kUidA).replace("<B>", kUidB);
+    return hex(text.constData());
+}
+} // namespace
+
+class SimReaderTest : public QObject {
+    Q_OBJECT
+private slots:
+    void envelope_data();
+    void envelope();
+    void tagBehaviour_data();
+    void tagBehaviour();
+    void inventoryFindsEveryTag();
+    void modeSwitchReports_data();
+    void modeSwitchReports();
+    void gateCountReport_data();
+    void gateCountReport();
+    void faults_data();
+    void faults();
+};
+
+void SimReaderTest::envelope_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("reply");
+    const QByteArray rom = wire::frame('O', hex("90 00"), kId);
+    QByteArray badSum = rom;
+    badSum[badSum.size() - 2] = char(badSum.at(badSum.size() - 2) + 1);
+    QByteArray shortLen = rom; // LEN 1 but two data bytes: ETX is not where LEN puts it
+    shortLen[3] = 1;
+    QByteArray longLen = rom; // LEN 3: the frame never completes
+    longLen[3] = 3;
+    QTest::newRow("good frame") << rom << hex("30 90") + QByteArray("121 test");
+    QTest::newRow("LEN too small") << shortLen << hex("31 41");
+    QTest::newRow("LEN too large, line goes quiet") << longLen << hex("31 41");
+    QTest::newRow("wrong SUM") << badSum << hex("31 42");
+    QTest::newRow("other reader ID") << wire::frame('O', hex("90 00"), kId + 1) << hex("31 43");
+    QTest::newRow("unknown command") << wire::frame('Z', {}, kId) << hex("31 44");
+    QTest::newRow("unknown query") << wire::frame('O', hex("77"), kId) << hex("31 44");
+    QTest::newRow("query with a missing byte") << wire::frame('O', hex("90"), kId) << hex("31 41");
+    QTest::newRow("noise before STX") << hex("FF 0D 55") + rom << hex("30 90") + QByteArray("121 test");
+    QTest::newRow("EEPROM read past area 1") << wire::frame('O', hex("70 14 02"), kId) << hex("31 41");
+}
+
+void SimReaderTest::envelope()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, reply);
+    Bench b;
+    QVERIFY(b.start(kTwoTags, {"--rom", "121 test"}));
+    b.sock.write(bytes);
+    const QByteArray f = b.rx.next();
+    QCOMPARE(wire::body(f).toHex(' '), reply.toHex(' '));
+    QCOMPARE(uint8_t(f.at(1)), kId); // the reply carries the reader's own ID
+}
+
+void SimReaderTest::tagBehaviour_data()
+{
+    QTest::addColumn<QString>("setup");     // control commands, ';'-separated
+    QTest::addColumn<QByteArray>("before"); // a request sent first, its reply ignored
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("check");     // a control command run afterwards
+    QTest::addColumn<QString>("expect");    // text its reply must contain
+
+    auto row = [](const char *name, const char *setup, const char *before, const char *req, const char *reply,
+                  const char *check = "", const char *expect = "") {
+        QTest::newRow(name) << QString::fromLatin1(setup) << withUids(before) << withUids(req) << withUids(reply)
+                            << QString::fromLatin1(check) << QString::fromLatin1(expect);
+    };
+    row("read addressed", "", "", "78 20 00 01 <A>", "30 20 41 42 43 44");
+    row("read with option flag: security byte first", "", "", "78 20 02 11 <A>", "30 20 01 49 4A 4B 4C");
+    row("read past the last block", "", "", "78 20 08 01 <A>", "31 05 10");
+    row("write single block", "", "", "78 21 01 31 32 33 34 01 <A>", "30 21",
+        "block get E004010000000001 1", "OK 31323334");
+    row("locked block refuses a write", "", "", "78 21 02 31 32 33 34 01 <A>", "31 05 12",
+        "block get E004010000000001 2", "OK 494A4B4C locked");
+    row("lock a block", "", "", "78 22 03 01 <A>", "30 22", "block get E004010000000001 3", "locked");
+    row("lock a locked block", "", "", "78 22 02 01 <A>", "31 05 11");
+    row("write with a short block", "", "", "78 21 01 31 32 33 01 <A>", "31 41");
+    row("unaddressed, two tags collide", "", "", "78 20 00 00", "31 03");
+    row("unaddressed, one tag", "tag remove E007000000000002", "", "78 20 00 00", "30 20 41 42 43 44");
+    row("addressed, tag absent", "", "", "78 20 00 01 09 00 00 00 00 01 04 E0", "31 04");
+    row("quiet tag ignores unaddressed", "tag set E007000000000002 state=quiet", "", "78 20 00 00",
+        "30 20 41 42 43 44");
+    row("stay quiet then unaddressed", "", "78 02 00 <B>", "78 20 00 00", "30 20 41 42 43 44");
+    row("select flag reaches the selected tag", "", "78 25 00 <B>", "78 20 00 04", "30 20 61 62 63 64");
+    row("UID mode 2 uses the current UID", "", "4E 50 <B>", "78 20 01 02", "30 20 65 66 67 68");
+    row("one-slot inventory, two tags collide", "", "", "78 01 40", "31 03");
+    row("one-slot inventory, one tag", "tag remove E007000000000002", "", "78 01 40", "30 01 11 <A>",
+        "get uid", "OK 01000000000104E0");
+    row("16-slot inventory picks a lone slot", "", "", "78 01 00", "30 01 11 <A>");
+    row("no tag: no answer", "tag remove all", "", "78 01 40", "31 04");
+    row("system information", "", "", "78 2B 01 <A>", "30 2B 0F <A> 11 07 07 03 01");
+    row("read multiple with option flag", "", "", "78 23 01 01 11 <A>", "30 23 00 45 46 47 48 01 49 4A 4B 4C");
+    row("write multiple over a locked block", "", "", "78 24 01 01 31 31 31 31 32 32 32 32 01 <A>", "31 05 12");
+    row("block security status", "", "", "78 2C 01 02 01 <A>", "30 2C 00 01 00");
+    row("write AFI", "", "", "78 27 42 01 <A>", "30 27", "tag get E004010000000001", "afi=42");
+    row("write AFI when locked", "tag set E004010000000001 afilock=1", "", "78 27 42 01 <A>", "31 05 12");
+    row("lock DSFID twice", "tag set E004010000000001 dsfidlock=1", "", "78 2A 01 <A>", "31 05 11");
+    row("read bytes across blocks", "", "", "78 A0 01 06 01 <A>", "30 A0 45 46 47 48 49 4A");
+    row("vendor command of another maker", "", "", "78 C2 01 <B>", "31 05 01");
+    row("vendor command of the tag's maker", "", "", "78 C2 01 <A>", "30 C2", "tag get E004010000000001",
+        "eas=1");
+    row("EAS alarm without EAS", "", "", "78 C5 01 <A>", "31 04");
+    row("TI two-block write", "", "", "78 A2 00 31 31 31 31 32 32 32 32 01 <B>", "30 A2",
+        "block get E007000000000002 1", "OK 32323232");
+    row("raw request with its CRC", "tag remove E007000000000002", "", "78 00 01 07 03 20 00 9B 0A",
+        "30 00 00 41 42 43 44 9B 1E");
+    row("raw request with a bad CRC", "tag remove E007000000000002", "", "78 00 01 07 03 20 00 9B 0B", "31 04");
+    row("Tag-it outside the Tag-it protocol", "tag add tagit 11223344 text=WXYZ", "", "75 01 00 00", "31 04");
+    row("Tag-it in the Tag-it protocol", "tag add tagit 11223344 text=WXYZ", "4E 09 88", "75 01 00 00",
+        "30 01 57 58 59 5A");
+    row("ISO tags are silent in the Tag-it protocol", "", "4E 09 88", "78 20 00 01 <A>", "31 04");
+    row("carrier off: no tag answers", "", "4E 9E 00", "78 20 00 01 <A>", "31 04");
+}
+
+void SimReaderTest::tagBehaviour()
+{
+    QFETCH(QString, setup);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, check);
+    QFETCH(QString, expect);
+    Bench b;
+    QVERIFY(b.start(kTwoTags));
+    for (const QString &cmd : setup.split(';', Qt::SkipEmptyParts))
+        QVERIFY2(b.sim.control(cmd).startsWith("OK"), qPrintable(cmd));
+    if (!before.isEmpty())
+        QCOMPARE(b.ask(before).left(1), QByteArray("0"));
+    QCOMPARE(b.ask(request).toHex(' '), reply.toHex(' '));
+    if (!check.isEmpty()) {
+        const QString got = b.sim.control(check);
+        QVERIFY2(got.contains(expect), qPrintable(got));
+    }
+}
+
+void SimReaderTest::inventoryFindsEveryTag()
+{
+    // 24 tags; several share their low UID bits, so the 16-slot rounds must
+    // go deeper under collided slots to find all of them.
+    QByteArray population;
+    QSet<QByteArray> expected;
+    QRandomGenerator rng(1234);
+    for (int i = 0; i < 24; ++i) {
+        QByteArray wireUid(8, '\0');
+        wireUid[0] = char(i % 3 == 0 ? 0x05 : rng.bounded(256)); // every third tag in slot 5
+        for (int k = 1; k < 6; ++k)
+            wireUid[k] = char(rng.bounded(256));
+        wireUid[6] = char(0x04);
+        wireUid[7] = char(0xE0);
+        QByteArray shown;
+        for (int k = 7; k >= 0; --k)
+            shown.append(wireUid.at(k));
+        population += shown.toHex().toUpper() + "\n";
+        expected.insert(wireUid);
+    }
+    Bench b;
+    QVERIFY(b.start(population));
+    QCOMPARE(b.ask(hex("78 F0 00 01")).toHex(' '), hex("30 F0 18").toHex(' '));
+    QSet<QByteArray> seen;
+    const QByteArray report = wire::body(b.rx.next());
+    QCOMPARE(report.left(2), QByteArray("i\x18"));
+    for (int i = 0; i < 24; ++i)
+        seen.insert(report.mid(4 + 8 * i, 8));
+    QCOMPARE(seen, expected);
+    // The reader keeps the list: count and an entry by index.
+    QCOMPARE(b.ask(hex("4F 53")).toHex(' '), hex("30 53 18").toHex(' '));
+    const QByteArray entry = b.ask(hex("4F 54 18"));
+    QCOMPARE(entry.left(3), hex("30 54 18"));
+    QCOMPARE(entry.mid(4), report.mid(4 + 8 * 23, 8));
+}
+
+void SimReaderTest::modeSwitchReports_data()
+{
+    QTest::addColumn<QByteArray>("modeFrame");
+    QTest::addColumn<char>("kind");
+    QTest::addColumn<QByteArray>("expected"); // data of one expected report
+    // Flags 0x0C: anticollision + continuous; 0x20 adds the UID to the data.
+    QTest::newRow("auto-scan, user data only") << hex("4E 00 01 00 0C 01 00 05") << 'D' << QByteArray("EFGH");
+    QTest::newRow("auto-scan, UID + data") << hex("4E 00 01 00 2C 01 00 05") << 'd'
+                                           << withUids("<B>") + QByteArray("efgh");
+    QTest::newRow("continuous inventory") << hex("4E 00 50 00 0C 01 00 05") << 'I' << withUids("00 <B>");
+    QTest::newRow("RDLOOP mode") << hex("4E 00 58 00 0C 01 00 05") << 'L' << withUids("<B>") + QByteArray("efgh");
+}
+
+void SimReaderTest::modeSwitchReports()
+{
+    QFETCH(QByteArray, modeFrame);
+    QFETCH(char, kind);
+    QFETCH(QByteArray, expected);
+    Bench b;
+    QVERIFY(b.start(kTwoTags));
+    QCOMPARE(b.ask(modeFrame).toHex(' '), hex("30 00").toHex(' '));
+    // Both tags are reported, repeatedly, until command mode is set again.
+    QSet<QByteArray> reports;
+    for (int i = 0; i < 8 && reports.size() < 2; ++i) {
+        const QByteArray r = wire::body(b.rx.next());
+        QCOMPARE(r.left(1), QByteArray(1, kind));
+        reports.insert(r.mid(1));
+    }
+    QCOMPARE(reports.size(), 2);
+    QVERIFY(reports.contains(expected));
+    QCOMPARE(b.sim.control("get mode"), QString("OK %1 %2")
+                                            .arg(QString::fromLatin1(modeFrame.mid(2, 1).toHex().toUpper()),
+                                                 QString::fromLatin1(modeFrame.mid(4, 1).toHex().toUpper())));
+    b.sock.write(wire::frame('N', hex("00 00 00 0C 01 00 05"), kId));
+    // Reports already on their way may still come; the ACK ends them.
+    QByteArray f;
+    do {
+        f = wire::body(b.rx.next());
+    } while (!f.isEmpty() && f.at(0) == kind);
+    QCOMPARE(f.toHex(' '), hex("30 00").toHex(' '));
+    QCOMPARE(b.rx.drain(700), QByteArray());
+}
+
+void SimReaderTest::gateCountReport_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("pass");
+    QTest::addColumn<QByteArray>("report");
+    QTest::newRow("W20, sensor 2") << "W20" << "gate pass 2 3 1"
+                                   << hex("47 80 00 00 00 00 03 00 00 00 00 00 01 00");
+    QTest::newRow("W30, sensor 5") << "W30" << "gate pass 5 2 1"
+                                   << hex("47 81") + QByteArray(24, '\0') + hex("02 00 00 00 00 00 00 00 01 00 00 00");
+}
+
+void SimReaderTest::gateCountReport()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, pass);
+    QFETCH(QByteArray, report);
+    Bench b;
+    QVERIFY(b.start(kTwoTags, {"--gate", model}));
+    // Passing people are counted but not sent while automatic transmission is off.
+    QVERIFY(b.sim.control(pass).startsWith("OK"));
+    QCOMPARE(b.rx.drain(300), QByteArray());
+    // Counting-mode word 2 = 1: send the counters at every sensor interruption.
+    QCOMPARE(b.ask(hex("47 23 33 00 01 00 FF 00")).toHex(' '), hex("30 23").toHex(' '));
+    // Counters back to zero, then one more pass reports just that pass.
+    b.ask(model == "W20" ? hex("47 24 00 00 00 00 00 00 00 00 00 00 00 00")
+                         : hex("47 28") + QByteArray(36, '\0'));
+    QVERIFY(b.sim.control(pass).startsWith("OK"));
+    const QByteArray f = b.rx.next();
+    QCOMPARE(wire::body(f).toHex(' '), report.toHex(' '));
+    // Gate commands sent with ID 0 are answered too.
+    QCOMPARE(b.ask(hex("47 9E"), 0).toHex(' '), hex("30 9E 01").toHex(' '));
+}
+
+void SimReaderTest::faults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("wire"); // bytes that arrive for one ROM query; empty: nothing
+    const QByteArray ok = wire::frame('0', hex("90") + "121 test", kId);
+    QByteArray badSum = ok;
+    badSum[badSum.size() - 2] = char(badSum.at(badSum.size() - 2) + 1);
+    QTest::newRow("drop") << "fault drop" << QByteArray();
+    QTest::newRow("wrong SUM") << "fault sum" << badSum;
+    QTest::newRow("missing CR") << "fault nocr" << ok.left(ok.size() - 1);
+    QTest::newRow("garbage before STX") << "fault garbage FF00AA" << hex("FF 00 AA") + ok;
+    QTest::newRow("NACK 05 12") << "fault nack 05,12" << wire::frame('1', hex("05 12"), kId);
+    QTest::newRow("split") << "fault split 4 200" << ok;
+    QTest::newRow("delay") << "fault delay 300" << ok;
+}
+
+void SimReaderTest::faults()
+{
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, wire);
+    Bench b;
+    QVERIFY(b.start(kTwoTags, {"--rom", "121 test"}));
+    QCOMPARE(b.sim.control(fault), QString("OK"));
+    b.sock.write(wire::frame('O', hex("90 00"), kId));
+    if (fault.contains("split")) {
+        // The first piece comes alone: four bytes, then a pause.
+        QVERIFY(b.sock.waitForReadyRead(2000));
+        QCOMPARE(b.sock.readAll().toHex(' '), wire.left(4).toHex(' '));
+    }
+    if (fault.contains("delay"))
+        QCOMPARE(b.rx.drain(150), QByteArray());
+    const QByteArray got = b.rx.drain(fault.contains("split") ? 1200 : 600);
+    QCOMPARE(got.toHex(' '), wire.mid(fault.contains("split") ? 4 : 0).toHex(' '));
+    // The fault was for one reply: the next one is clean again.
+    b.sock.write(wire::frame('O', hex("90 00"), kId));
+    QCOMPARE(b.rx.next().toHex(' '), wire::frame('0', hex("90") + "121 test", kId).toHex(' '));
+}
+
+QTEST_GUILESS_MAIN(SimReaderTest)
+#include "sim_reader_test.moc"

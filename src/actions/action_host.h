@@ -1,7 +1,7 @@
 #pragma once
 // What the menu actions need from the main window. The main window implements
 // this; the actions attach themselves to its QActions by objectName.
-#include <QStringList>
+#include <QString>
 
 class QAction;
 class QWidget;
@@ -25,19 +25,11 @@ public:
     // Menu item or toolbar action by objectName (null if there is none).
     virtual QAction *findAction(const QString &objectName) = 0;
 
-    // Enables or disables everything that is usable only while the reader is
-    // in command mode: the toolbar buttons "タグの動作モードの設定",
-    // "動作モードの設定", "タグへのデータの書き込み" and ToolButton2, the top
-    // menus "汎用コマンド", "コマンド", "ISO15693コマンド", "my-dコマンド",
-    // "TAG-ITコマンド", "設定", "カスタムコマンド", the submenu "TI Light" and
-    // the gated items of the two gate menus. The mode toggle buttons and the
-    // pop-up menu are never part of it. The default reaches the items it can
-    // name through findAction (CommandModeGatedNames()); a window whose menus
-    // carry other names overrides it.
-    virtual void SetCommandModeItemsEnabled(bool enabled);
+    // The command-mode gating: the command menus, the gated toolbar buttons
+    // and the gated items of the gate menus are enabled when `commandMode` is
+    // true, and always while the option fMenuDisp is set. The mode toggle
+    // buttons and the pop-up menu are never part of it.
+    virtual void ApplyCommandModeGating(bool commandMode) = 0;
 };
-
-// objectNames the default SetCommandModeItemsEnabled looks up.
-const QStringList &CommandModeGatedNames();
 
 } // namespace kx9

@@ -378,11 +378,6 @@ void CommandActions::Write1BlockSelect1Click()
 
 // ---------------------------------------------------------------- operating mode
 
-void CommandActions::ApplyCommandModeGating(bool commandMode)
-{
-    host_.SetCommandModeItemsEnabled(commandMode || opt().fMenuDisp != 0);
-}
-
 void CommandActions::txOffStep()
 {
     TTComXDlg *c = comm();
@@ -432,21 +427,10 @@ void CommandActions::MnSetCmdModeClick(const QString &sender)
         code = 0x54;
     }
 
-    ApplyCommandModeGating(code == 0x00);
+    host_.ApplyCommandModeGating(code == 0x00);
     if (c)
         c->DousaModeSet_N(false, code, mode2, opt().SysMode, opt().PolingTime);
 }
-
-void CommandActions::pressModeButton(const QString &button)
-{
-    if (QAction *a = host_.findAction(button))
-        a->setChecked(true);
-    MnSetCmdModeClick(button);
-}
-
-void CommandActions::MnSetCmd1Click() { pressModeButton(QStringLiteral("TBtSetCmdMode")); }
-void CommandActions::MnSetAuto1Click() { pressModeButton(QStringLiteral("TBtSetATRMD")); }
-void CommandActions::MnSetInv1Click() { pressModeButton(QStringLiteral("TBtSetTest1Mode")); }
 
 void CommandActions::MnGetModeClick()
 {
@@ -513,9 +497,8 @@ void CommandActions::attach()
         const QString sender = QLatin1String(name);
         on(name, [this, sender] { MnSetCmdModeClick(sender); });
     }
-    on("MnSetCmd1", [this] { MnSetCmd1Click(); });
-    on("MnSetAuto1", [this] { MnSetAuto1Click(); });
-    on("MnSetInv1", [this] { MnSetInv1Click(); });
+    // The pop-up items "コマンドモード", "オートスキャン" and "連続インベントリ" are
+    // the main window's: they press the toolbar button, which lands here.
     on("MnGetMode", [this] { MnGetModeClick(); });
     on("MnGetS6700Mode", [this] { MnGetS6700ModeClick(); });
 }

@@ -48,13 +48,8 @@ public:
 
     // ---- operating mode: quick switch (the sender's objectName decides the mode)
     void MnSetCmdModeClick(const QString &sender);
-    void MnSetCmd1Click();
-    void MnSetAuto1Click();
-    void MnSetInv1Click();
     void MnGetModeClick();
     void MnGetS6700ModeClick();
-    // Enabled when the reader is in command mode or fMenuDisp is set.
-    void ApplyCommandModeGating(bool commandMode);
 
 private:
     AppOptions &opt();
@@ -74,7 +69,6 @@ private:
     bool askSingleBlockText(uint8_t &block, QByteArray &bytes);
     bool refuseWrite(int dataBytes, int overhead, uint8_t flags);
     void txOffStep();
-    void pressModeButton(const QString &button);
 
     ActionHost &host_;
     bool busy_ = false;

@@ -468,46 +468,55 @@ void CommModule::SetUidDataDecoder(UidDataDecoder decoder)
 
 // ---------------------------------------------------------------- waits
 
-bool CommModule::waitUntil(uint32_t ms, const std::function<bool()> &done)
+CommModule::WaitResult CommModule::waitUntil(uint32_t ms, const std::function<bool()> &done)
 {
     TickTimer &timer = TickTimer::instance();
     timer.Start();
+    // Events run inside the wait, so the module may be destroyed by one of
+    // them (the window closed): then the wait ends without touching it again.
+    const QPointer<CommModule> self(this);
     // The wake-up timer only bounds how long the loop may sleep in the event
     // dispatcher, so the clock is looked at even when no event arrives.
     QTimer wake;
     wake.start(kWaitWakeMs);
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!self)
+            return WaitResult::Destroyed;
         if (done())
-            return true;
+            return WaitResult::Done;
         if (timer.Expired(ms))
-            return false;
+            return WaitResult::Expired;
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (!self)
+            return WaitResult::Destroyed;
     }
 }
 
 bool CommModule::ConnectWait()
 {
-    if (waitUntil(kConnectWaitMs, [this] { return connected_ != 0; }))
-        return true;
-    CommLog(QStringLiteral("コネクト待ち　タイムオーバー"));
-    return false;
+    const WaitResult r = waitUntil(kConnectWaitMs, [this] { return connected_ != 0; });
+    if (r == WaitResult::Expired)
+        CommLog(QStringLiteral("コネクト待ち　タイムオーバー"));
+    return r == WaitResult::Done;
 }
 
 bool CommModule::WaitAnyReply()
 {
-    if (waitUntil(kReplyWaitMs, [this] { return responseWaitState_ != StateNone; }))
-        return true;
-    CommLog(kReplyTimeout);
-    return false;
+    const WaitResult r = waitUntil(kReplyWaitMs, [this] { return responseWaitState_ != StateNone; });
+    if (r == WaitResult::Expired)
+        CommLog(kReplyTimeout);
+    return r == WaitResult::Done;
 }
 
 bool CommModule::WaitAck()
 {
-    if (!waitUntil(kReplyWaitMs, [this] { return responseWaitState_ != StateNone; })) {
+    const WaitResult r = waitUntil(kReplyWaitMs, [this] { return responseWaitState_ != StateNone; });
+    if (r == WaitResult::Expired)
         CommLog(kReplyTimeout);
+    if (r != WaitResult::Done)
         return false;
-    }
+    // Decided by the frame that ended the wait.
     if (responseWaitState_ == StateAck)
         return true;
     if (responseWaitState_ == StateNack)
@@ -517,10 +526,10 @@ bool CommModule::WaitAck()
 
 bool CommModule::WaitReplyState(int state)
 {
-    if (waitUntil(kReplyWaitMs, [this, state] { return responseWaitState_ == state; }))
-        return true;
-    CommLog(kReplyTimeout);
-    return false;
+    const WaitResult r = waitUntil(kReplyWaitMs, [this, state] { return responseWaitState_ == state; });
+    if (r == WaitResult::Expired)
+        CommLog(kReplyTimeout);
+    return r == WaitResult::Done;
 }
 
 } // namespace kx9

@@ -129,7 +129,8 @@ private:
     bool ConnectWait();
     // Processes events (user input included) until `done` or `ms` on the
     // program-wide TickTimer; sleeps in the event loop between passes.
-    bool waitUntil(uint32_t ms, const std::function<bool()> &done);
+    enum class WaitResult { Done, Expired, Destroyed };
+    WaitResult waitUntil(uint32_t ms, const std::function<bool()> &done);
     void feedAssembler(uint8_t c);
     void routeUidReport(char kind, const FrameView &f, int uidOffset, int uidSize);
     void setConnected(bool up);

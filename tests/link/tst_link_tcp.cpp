@@ -413,6 +413,20 @@ private slots:
             QVERIFY2(ms < 1000, qPrintable(QString::number(ms)));
     }
 
+    void moduleDestroyedDuringAWait()
+    {
+        // The window may close while a command waits; the wait must end
+        // without touching the module again.
+        CommModule *raw = module_.get();
+        QTimer::singleShot(50, this, [this] { module_.reset(); });
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!raw->WaitAck());
+        QVERIFY(t.elapsed() < 1000);
+        QVERIFY(!module_);
+        QCOMPARE(log_.count("レスポンス待ち　タイムオーバー"), 0);
+    }
+
     void replyBeforeTheWaitIsSeenAtOnce()
     {
         module_->SendCommand("x: ", 'x', {});

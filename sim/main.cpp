@@ -51,7 +51,7 @@ int main(int argc, char **argv)
     const QCommandLineOption romOpt(QStringLiteral("rom"), QStringLiteral("ROM version text."), QStringLiteral("TEXT"));
     const QCommandLineOption idOpt(QStringLiteral("id"), QStringLiteral("Reader ID (R/W ID of the parameter record)."), QStringLiteral("N"));
     const QCommandLineOption baudOpt(QStringLiteral("baud"), QStringLiteral("Serial speed at power-up: 9600, 19200 or 38400."), QStringLiteral("BPS"));
-    const QCommandLineOption logOpt(QStringLiteral("log"), QStringLiteral("Frame log file (default: stderr)."), QStringLiteral("FILE"));
+    const QCommandLineOption logOpt(QStringLiteral("log"), QStringLiteral("Frame log file, - for stdout (default: stderr)."), QStringLiteral("FILE"));
     const QCommandLineOption controlOpt(QStringLiteral("control"), QStringLiteral("Read control commands from stdin."));
     const QCommandLineOption socketOpt(QStringLiteral("control-socket"), QStringLiteral("Read control commands from this local socket."), QStringLiteral("PATH"));
     p.addOptions({connectOpt, listenOpt, ptyOpt, telnetOpt, tagsOpt, demoOpt, gateOpt, romOpt, idOpt, baudOpt, logOpt,
@@ -62,7 +62,8 @@ int main(int argc, char **argv)
     QFile logFile;
     if (p.isSet(logOpt)) {
         logFile.setFileName(p.value(logOpt));
-        if (!logFile.open(QIODevice::WriteOnly | QIODevice::Append))
+        const bool toStdout = p.value(logOpt) == QLatin1String("-");
+        if (toStdout ? !logFile.open(stdout, QIODevice::WriteOnly) : !logFile.open(QIODevice::WriteOnly | QIODevice::Append))
             return fail(QStringLiteral("cannot write %1: %2").arg(logFile.fileName(), logFile.errorString()));
         dev.setLog(&logFile);
     }

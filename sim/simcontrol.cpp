@@ -390,12 +390,15 @@ QString Control::gateCmd(const QStringList &a)
         g->sendReport();
         return QStringLiteral("OK");
     }
-    if (sub == QLatin1String("switch")) {
-        uint8_t sw, dip = g->swSensor[1];
-        if (!hexByte(a.value(1), sw) || (a.size() > 2 && !hexByte(a[2], dip)))
-            return QStringLiteral("ERR usage: gate switch <hex> [<dipsw hex>]");
-        g->swSensor[0] = sw;
-        g->swSensor[1] = dip;
+    if (sub == QLatin1String("sensors")) {
+        uint8_t v[4];
+        for (int i = 0; i < 4; ++i)
+            if (!hexByte(a.value(1 + i), v[i]))
+                return QStringLiteral("ERR usage: gate sensors <switch> <dipsw> <io> <person> (hex)");
+        g->swSensor[0] = v[0];
+        g->swSensor[1] = v[1];
+        g->ioSensor = v[2];
+        g->personSensor = v[3];
         return QStringLiteral("OK");
     }
     if (sub == QLatin1String("get")) {
@@ -411,7 +414,7 @@ QString Control::gateCmd(const QStringList &a)
             .arg(g->volume)
             .arg(hexText(QByteArray(reinterpret_cast<const char *>(g->dispOut), 3)));
     }
-    return QStringLiteral("ERR usage: gate model|pass|report|switch|get ...");
+    return QStringLiteral("ERR usage: gate model|pass|report|sensors|get ...");
 }
 
 QString Control::faultCmd(const QStringList &a)

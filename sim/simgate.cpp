@@ -96,12 +96,14 @@ bool Gate::pass(int sensor, int n, int alarmN)
         people[sensor - 1] += uint32_t((countMode[0] & 0x0100) ? n / 2 : n);
     if (countsAlarms(sensor))
         alarms[sensor - 1] = uint16_t(alarms[sensor - 1] + alarmN);
+    // The sensors are interrupted only while the person passes.
+    const uint8_t io = ioSensor, person = personSensor;
     ioSensor |= uint8_t(1 << (sensor - 1));
-    personSensor = 1;
+    personSensor |= 1;
     if ((countMode[1] & 0x0F) == 1)
         sendReport();
-    ioSensor = 0;
-    personSensor = 0;
+    ioSensor = io;
+    personSensor = person;
     return true;
 }
 

@@ -34,14 +34,13 @@ QByteArray LanConsole::feed(const QByteArray &in)
 {
     QByteArray out;
     for (char c : in) {
-        // A line ends with CR (followed by LF or NUL, both swallowed) or a bare LF.
-        if (c == '\n' || c == '\0') {
-            if (m_lastWasCr) {
-                m_lastWasCr = false;
-                continue;
-            }
-            if (c == '\0')
-                continue;
+        // A line ends with CR or a bare LF. NULs carry nothing (Telnet sends
+        // CR NUL for a bare CR) and an LF right after the CR is the same end.
+        if (c == '\0')
+            continue;
+        if (c == '\n' && m_lastWasCr) {
+            m_lastWasCr = false;
+            continue;
         }
         m_lastWasCr = c == '\r';
         if (c == '\r' || c == '\n') {

@@ -80,7 +80,7 @@ void Reader::setReaderId(uint8_t id)
 
 void Reader::ack(uint8_t sub, const QByteArray &data)
 {
-    ++okCount;
+    m_acked = true;
     m_send('0', QByteArray(1, char(sub)) + data);
 }
 
@@ -104,11 +104,18 @@ void Reader::handle(const RxFrame &f)
 {
     if (powerDown && !(f.cmd == 'O' && u8(f.data, 0) == 0x52))
         powerDown = false; // any request wakes the reader
+    m_acked = false;
     switch (f.cmd) {
     case 'O': cmdO(f.data); break;
     case 'N': cmdN(f.data); break;
-    case 'x': cmdX(f.data); break;
-    case 'u': cmdU(f.data); break;
+    case 'x':
+    case 'u':
+        // The error-rate counters count tag transactions: an ACK is a success,
+        // NACK 01-05 (counted in nack()) a failure.
+        f.cmd == 'x' ? cmdX(f.data) : cmdU(f.data);
+        if (m_acked)
+            ++okCount;
+        break;
     case 'Q': cmdQ(f.data); break;
     case 'B':
         if (f.data.size() != 2)
@@ -956,6 +963,7 @@ void Reader::cmdR()
     const QByteArray data = userData(*r.first(), ok);
     if (!ok)
         return tagFail(IsoNoBlock);
+    ++okCount;
     if (m_flags & 0x20)
         m_send('d', (r.first()->tagit ? r.first()->sid : r.first()->uid) + data);
     else
@@ -978,6 +986,7 @@ void Reader::cmdJ(const QByteArray &d)
     const TagResult w = r.first()->writeBytes(uint8_t(area2.at(6)), d.mid(4));
     if (w.error != IsoOk)
         return tagFail(w.error);
+    ++okCount;
     ackRaw({});
 }
 

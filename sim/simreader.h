@@ -125,6 +125,7 @@ private:
     QSet<QByteArray> m_seen;              // single-read mode: tags already reported
     QHash<QByteArray, qint64> m_lastRead; // continuous mode: double-read inhibit
     uint32_t m_writeCounter = 0;
+    bool m_acked = false;                 // the request being handled was acknowledged
 
     Loop m_loop = Loop::None;
     QByteArray m_loopArgs;

@@ -128,6 +128,10 @@ void SimLinksTest::telnetConsole()
         c.send(QByteArray(s.line) + "\r\n");
         QCOMPARE(c.waitFor(s.answer), QByteArray(s.answer));
     }
+    // A terminal's Enter (CR NUL LF as some clients send it) ends one line, not two.
+    c.send(QByteArray("timr", 4) + QByteArray("\r\0\n", 3));
+    QCOMPARE(c.waitFor(">0\r\n"), QByteArray("timr\r\n>0\r\n"));
+    QCOMPARE(c.waitFor(">", 300), QByteArray());
     QCOMPARE(sim.control("get lan"),
              QString("OK l_ip=127.0.0.5 l_pt=10777 f_ip=127.0.0.1 f_pt=3335 mask=8 conn=0 bps=17 timv=10 keep=1 timr=0"));
 }

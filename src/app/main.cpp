@@ -1,11 +1,41 @@
 // kx9monitor: the operator's monitor and test tool for KX9 readers and gates.
 #include "app/main_window.h"
 #include "link/options.h"
+#include "script/script_parser.h"
+#include "script/script_runner.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QTextStream>
 #include <QLibraryInfo>
 #include <QTranslator>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// Reads the script named on the command line ("-" is standard input).
+bool readScript(const QString &name, QString *text, QString *why)
+{
+    QFile f;
+    bool opened = false;
+    if (name == QLatin1String("-")) {
+        opened = f.open(stdin, QIODevice::ReadOnly);
+    } else {
+        f.setFileName(name);
+        opened = f.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        *why = f.errorString();
+        return false;
+    }
+    *text = QString::fromUtf8(f.readAll());
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -23,14 +53,49 @@ int main(int argc, char *argv[])
     QCommandLineOption iniOption(QStringLiteral("ini"), QStringLiteral("Option file to use instead of the one beside the executable."),
                                  QStringLiteral("PATH"));
     parser.addOption(iniOption);
-    // --- operator scripts: the "--script FILE" option is added here; it runs
-    // the script against the window below once start-up has finished.
+    QCommandLineOption scriptOption(QStringLiteral("script"),
+                                    QStringLiteral("Run an operator script through the menus and dialogs, unattended "
+                                                   "(\"-\" reads it from standard input)."),
+                                    QStringLiteral("FILE"));
+    parser.addOption(scriptOption);
     parser.process(app);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    std::unique_ptr<kx9::ScriptRunner> runner;
+    if (parser.isSet(scriptOption)) {
+        QString text, why;
+        if (!readScript(parser.value(scriptOption), &text, &why)) {
+            err << "cannot read script " << parser.value(scriptOption) << ": " << why << Qt::endl;
+            return 2;
+        }
+        kx9::ScriptParseError error;
+        auto program = kx9::ParseScript(text, &error);
+        if (!program) {
+            err << "line " << error.line << ": " << error.message << Qt::endl;
+            return 2;
+        }
+        runner = std::make_unique<kx9::ScriptRunner>(std::move(*program), out, err);
+        runner->beginStartup();   // the first answers are for the start-up dialogs
+    }
 
     const QString iniPath = parser.isSet(iniOption) ? parser.value(iniOption)
                                                      : kx9::OptionFilePath(QCoreApplication::applicationFilePath());
     kx9::TKX9AppForm window(iniPath);
-    // --- operator scripts hook: connect to window.startUpFinished(bool) here.
+    if (runner) {
+        QObject::connect(&window, &kx9::TKX9AppForm::startUpFinished, runner.get(), [&](bool running) {
+            if (running)
+                runner->run(&window);
+            else
+                runner->windowClosed();
+        });
+    }
     window.show();
-    return app.exec();
+    const int rc = app.exec();
+    if (runner) {
+        if (!runner->finished())
+            runner->windowClosed();
+        return runner->exitCode();
+    }
+    return rc;
 }

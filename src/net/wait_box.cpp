@@ -12,6 +12,8 @@ WaitBox::WaitBox(QWidget *parent, const QString &label, bool withCancel) : QDial
     setObjectName(QStringLiteral("WaitBox"));
     setWindowTitle(QStringLiteral("しばらくお待ちください"));
     setModal(true);
+    // Closes by itself when the wait is over; operator scripts leave it alone.
+    setProperty("kx9SelfClosing", true);
     auto *lay = new QVBoxLayout(this);
     label_ = new QLabel(label, this);
     label_->setObjectName(QStringLiteral("LbMessage"));

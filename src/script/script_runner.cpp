@@ -120,7 +120,20 @@ void ScriptRunner::poll()
             seenGuards_.removeAt(i);
 
     QWidget *modal = QApplication::activeModalWidget();
-    if (modal && !modal->property(kSelfClosingProperty).toBool()) {
+    if (modal && modal->property(kSelfClosingProperty).toBool()) {
+        // A wait box is never answered, but a script must not wait on it forever.
+        if (selfClosing_ != modal) {
+            selfClosing_ = modal;
+            selfClosingDeadline_.setRemainingTime(kAnswerTimeoutMs);
+        } else if (failing_ || selfClosingDeadline_.hasExpired()) {
+            if (!failing_)
+                fail(0, QStringLiteral("%1 did not close within %2 s").arg(describe(modal)).arg(kAnswerTimeoutMs / 1000));
+            if (auto *d = qobject_cast<QDialog *>(modal))
+                d->reject();
+        }
+        if (!failing_)
+            headDeadline_.setRemainingTime(kAnswerTimeoutMs);   // answers wait behind the box
+    } else if (modal) {
         bool seen = false;
         for (const auto &g : seenGuards_)
             seen = seen || g.data() == modal;

@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QTimer>
 
 class QAction;
@@ -67,8 +66,9 @@ private:
     QTimer pollTimer_;
     QList<ScriptStep> answers_;          // queued answers, head first
     QDeadlineTimer headDeadline_;
-    QSet<QWidget *> seen_;               // modal widgets already handled or printed
     QList<QPointer<QWidget>> seenGuards_;
+    QPointer<QWidget> selfClosing_;      // a wait box that closes by itself
+    QDeadlineTimer selfClosingDeadline_;
     int next_ = 0;                       // index of the next step to run
     bool running_ = false;               // a step is in progress
     bool waitingAnswers_ = false;        // a menu step ended with answers left

@@ -24,13 +24,8 @@ Device::Device(QObject *parent)
     connect(m_expire, &QTimer::timeout, this, [this] { m_rx->expire(); });
     m_pumpTimer->setSingleShot(true);
     connect(m_pumpTimer, &QTimer::timeout, this, [this] {
-        if (m_queue.isEmpty())
-            return;
-        Out o = m_queue.takeFirst();
-        if (o.disconnect)
-            emit disconnectLink();
-        else
-            emit transmit(o.bytes);
+        if (!m_queue.isEmpty())
+            sendFirst();
         pump();
     });
 }
@@ -171,12 +166,17 @@ void Device::pump()
             m_pumpTimer->start(m_queue.first().waitMs);
             return;
         }
-        Out o = m_queue.takeFirst();
-        if (o.disconnect)
-            emit disconnectLink();
-        else
-            emit transmit(o.bytes);
+        sendFirst();
     }
+}
+
+void Device::sendFirst()
+{
+    const Out o = m_queue.takeFirst();
+    if (o.disconnect)
+        emit disconnectLink();
+    else
+        emit transmit(o.bytes);
 }
 
 } // namespace kx9sim

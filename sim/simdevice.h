@@ -67,7 +67,8 @@ private:
     void onFrame(const RxFrame &f);
     void onError(FrameReader::Error e, const QByteArray &raw);
     void enqueue(const QByteArray &bytes, int waitMs);
-    void pump();
+    void pump();      // sends what is due, arms the timer for the rest
+    void sendFirst();
 
     Reader *m_reader;
     Gate *m_gate = nullptr;

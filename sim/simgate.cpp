@@ -137,26 +137,27 @@ void Gate::intervalTick()
     }
 }
 
+bool Gate::lenIs(const QByteArray &d, int n)
+{
+    if (d.size() == n)
+        return true;
+    nack(0x41);
+    return false;
+}
+
 void Gate::handle(const QByteArray &d)
 {
     if (d.isEmpty())
         return nack(0x41);
     const uint8_t sub = uint8_t(d.at(0));
-    auto needLen = [&](int n) {
-        if (d.size() != n) {
-            nack(0x41);
-            return false;
-        }
-        return true;
-    };
     auto word = [&](int i) { return uint16_t(uint8_t(d.at(i)) | (uint8_t(d.at(i + 1)) << 8)); };
     switch (sub) {
     case 0x00:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, QByteArray(1, char(mode)));
         return;
     case 0x20:
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         mode = uint8_t(d.at(1));
         ack(sub);
@@ -180,11 +181,11 @@ void Gate::handle(const QByteArray &d)
         return ack(sub, out);
     }
     case 0x02:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, QByteArray() + char(dispOut[0]) + char(dispOut[1]));
         return;
     case 0x22:
-        if (!needLen(3))
+        if (!lenIs(d, 3))
             return;
         dispOut[0] = uint8_t(d.at(1));
         dispOut[1] = uint8_t(d.at(2));
@@ -195,30 +196,30 @@ void Gate::handle(const QByteArray &d)
         if (!m_w30)
             return nack(0x44);
         if (sub == 0x08) {
-            if (needLen(1))
+            if (lenIs(d, 1))
                 ack(sub, QByteArray() + char(dispOut[0]) + char(dispOut[1]) + char(dispOut[2]));
             return;
         }
-        if (!needLen(4))
+        if (!lenIs(d, 4))
             return;
         for (int i = 0; i < 3; ++i)
             dispOut[i] = uint8_t(d.at(1 + i));
         ack(sub);
         return;
     case 0x03:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, QByteArray() + char(swSensor[0]) + char(swSensor[1]));
         return;
     case 0x04:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, QByteArray(1, char(ioSensor)));
         return;
     case 0x05:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, QByteArray(1, char(personSensor)));
         return;
     case 0x06: {
-        if (!needLen(1))
+        if (!lenIs(d, 1))
             return;
         QByteArray out;
         for (uint16_t w : countMode)
@@ -227,7 +228,7 @@ void Gate::handle(const QByteArray &d)
         return;
     }
     case 0x23:
-        if (!needLen(7))
+        if (!lenIs(d, 7))
             return;
         for (int i = 0; i < 3; ++i)
             countMode[i] = word(1 + 2 * i);
@@ -235,11 +236,11 @@ void Gate::handle(const QByteArray &d)
         ack(sub);
         return;
     case 0x07:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, record(0));
         return;
     case 0x24:
-        if (!needLen(13))
+        if (!lenIs(d, 13))
             return;
         setRecord(0, d.mid(1, 12));
         ack(sub);
@@ -247,45 +248,45 @@ void Gate::handle(const QByteArray &d)
     case 0x0B:
         if (!m_w30)
             return nack(0x44);
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, record(0) + record(1) + record(2));
         return;
     case 0x28:
         if (!m_w30)
             return nack(0x44);
-        if (!needLen(37))
+        if (!lenIs(d, 37))
             return;
         for (int lane = 0; lane < 3; ++lane)
             setRecord(lane, d.mid(1 + 12 * lane, 12));
         ack(sub);
         return;
     case 0x0C:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, QByteArray(1, char(volume)));
         return;
     case 0x29:
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         volume = uint8_t(d.at(1));
         eeprom[7] = uint16_t((eeprom[7] & 0xFFF0) | (volume & 0x0F));
         ack(sub);
         return;
     case 0x25:
-        if (!needLen(1))
+        if (!lenIs(d, 1))
             return;
         restartTimer();
         ack(sub);
         return;
     case 0x90:
-        if (needLen(2))
+        if (lenIs(d, 2))
             ack(sub, QByteArray(m_w30 ? "130 W30" : "110 W20"));
         return;
     case 0x93:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, QByteArray(m_w30 ? "KX9-W30" : "KX9-W20"));
         return;
     case 0x9B:
-        if (!needLen(10))
+        if (!lenIs(d, 10))
             return;
         if (d.mid(1, 9) != "583914270")
             return nack(0x44);
@@ -293,7 +294,7 @@ void Gate::handle(const QByteArray &d)
         ack(sub);
         return;
     case 0x9D:
-        if (!needLen(1))
+        if (!lenIs(d, 1))
             return;
         ack(sub);
         speedCode = pendingSpeed;
@@ -301,11 +302,11 @@ void Gate::handle(const QByteArray &d)
         emit restarted(baudFromGateSpeed(speedCode));
         return;
     case 0x9E:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, QByteArray(1, char(speedCode)));
         return;
     case 0x9C:
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         if (uint8_t(d.at(1)) > 2)
             return nack(0x41);
@@ -313,13 +314,13 @@ void Gate::handle(const QByteArray &d)
         ack(sub);
         return;
     case 0x2A:
-        if (!needLen(7))
+        if (!lenIs(d, 7))
             return;
         lastMelody = d;
         ack(sub);
         return;
     case 0x91:
-        if (!needLen(1))
+        if (!lenIs(d, 1))
             return;
         resetEeprom();
         ack(sub);

@@ -49,6 +49,7 @@ signals:
 private:
     void ack(uint8_t sub, const QByteArray &data = {});
     void nack(uint8_t code);
+    bool lenIs(const QByteArray &d, int n); // false: NACK 0x41 sent
     QByteArray record(int lane) const;   // one 12-byte count block
     void setRecord(int lane, const QByteArray &b);
     bool countsPeople(int sensor) const;

@@ -133,6 +133,32 @@ void Reader::handle(const RxFrame &f)
     }
 }
 
+bool Reader::lenIs(const QByteArray &d, int n)
+{
+    if (d.size() == n)
+        return true;
+    nack(0x41);
+    return false;
+}
+
+// [0] 0x70 (area 1) or 0x72 (area 2), [1] first word (from 1), [2] word count,
+// then for a write the words themselves.
+void Reader::eeprom(const QByteArray &d, bool write)
+{
+    if (d.size() < 3)
+        return nack(0x41);
+    const uint8_t sub = uint8_t(d.at(0));
+    QByteArray &area = sub == 0x70 ? area1 : area2;
+    const int words = int(area.size() / 2);
+    const int addr = uint8_t(d.at(1)), count = uint8_t(d.at(2));
+    if ((write && d.size() != 3 + 2 * count) || addr < 1 || count < 1 || addr + count - 1 > words)
+        return nack(0x41);
+    if (!write)
+        return ack(sub, d.mid(1, 2) + area.mid((addr - 1) * 2, count * 2));
+    area.replace((addr - 1) * 2, count * 2, d.mid(3, count * 2));
+    ack(sub);
+}
+
 // ---------------------------------------------------------------- 'O' queries
 
 void Reader::cmdO(const QByteArray &d)
@@ -140,42 +166,35 @@ void Reader::cmdO(const QByteArray &d)
     if (d.isEmpty())
         return nack(0x41);
     const uint8_t sub = uint8_t(d.at(0));
-    auto needLen = [&](int n) {
-        if (d.size() != n) {
-            nack(0x41);
-            return false;
-        }
-        return true;
-    };
     switch (sub) {
     case 0x00:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x00, QByteArray() + char(m_mode) + char(m_modeByte2) + char(m_flags));
         return;
     case 0x09:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x09, QByteArray(1, char(m_s6700)));
         return;
     case 0x50:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x50, currentUid);
         return;
     case 0x51:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x51, QByteArray(1, area1.at(5)));
         return;
     case 0x52:
-        if (needLen(1)) {
+        if (lenIs(d, 1)) {
             ack(0x52, QByteArray(1, char(powerDown ? 1 : 0)));
             powerDown = false;
         }
         return;
     case 0x53:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x53, QByteArray(1, char(uidList.size())));
         return;
     case 0x54: {
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         const int idx = uint8_t(d.at(1));
         if (idx < 1 || idx > uidList.size())
@@ -187,11 +206,11 @@ void Reader::cmdO(const QByteArray &d)
         return;
     }
     case 0x56:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x56, QByteArray(1, char(extPort)));
         return;
     case 0x60: {
-        if (!needLen(1))
+        if (!lenIs(d, 1))
             return;
         QByteArray b;
         for (uint32_t v : {okCount, failCount})
@@ -201,27 +220,20 @@ void Reader::cmdO(const QByteArray &d)
         return;
     }
     case 0x70:
-    case 0x72: {
-        if (!needLen(3))
-            return;
-        QByteArray &area = sub == 0x70 ? area1 : area2;
-        const int words = int(area.size() / 2);
-        const int addr = uint8_t(d.at(1)), count = uint8_t(d.at(2));
-        if (addr < 1 || count < 1 || addr + count - 1 > words)
-            return nack(0x41);
-        ack(sub, QByteArray() + char(addr) + char(count) + area.mid((addr - 1) * 2, count * 2));
+    case 0x72:
+        if (lenIs(d, 3))
+            eeprom(d, false);
         return;
-    }
     case 0x80:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x80, QByteArray(1, char(errorStatus)));
         return;
     case 0x90:
-        if (needLen(2))
+        if (lenIs(d, 2))
             ack(0x90, m_rom);
         return;
     case 0x91: {
-        if (!needLen(10))
+        if (!lenIs(d, 10))
             return;
         const int addr = (uint8_t(d.at(1)) << 8) | uint8_t(d.at(2));
         const int n = qMin<int>(uint8_t(d.at(3)), 250);
@@ -232,22 +244,22 @@ void Reader::cmdO(const QByteArray &d)
         return;
     }
     case 0x93:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x93, QByteArray("KX9-RW1"));
         return;
     case 0x9C:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x9C, QByteArray(1, char(antenna)));
         return;
     case 0x9F:
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(0x9F, QByteArray(1, char(ioPort)));
         return;
     default: {
         const int b = paramByte(sub);
         if (b < 0)
             return nack(0x44);
-        if (needLen(1))
+        if (lenIs(d, 1))
             ack(sub, QByteArray(1, area1.at(b)));
         return;
     }
@@ -261,13 +273,6 @@ void Reader::cmdN(const QByteArray &d)
     if (d.isEmpty())
         return nack(0x41);
     const uint8_t sub = uint8_t(d.at(0));
-    auto needLen = [&](int n) {
-        if (d.size() != n) {
-            nack(0x41);
-            return false;
-        }
-        return true;
-    };
     switch (sub) {
     case 0x00:
     case 0x10: {
@@ -298,7 +303,7 @@ void Reader::cmdN(const QByteArray &d)
     }
     case 0x09:
     case 0x19:
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         m_s6700 = uint8_t(d.at(1));
         if (sub == 0x19)
@@ -306,69 +311,59 @@ void Reader::cmdN(const QByteArray &d)
         ack(0x09);
         return;
     case 0x50:
-        if (!needLen(9))
+        if (!lenIs(d, 9))
             return;
         currentUid = d.mid(1, 8);
         ack(0x50);
         return;
     case 0x51:
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         area1[5] = d.at(1);
         ack(0x51);
         return;
     case 0x52:
-        if (!needLen(1))
+        if (!lenIs(d, 1))
             return;
         ack(0x52);
         powerDown = true;
         return;
     case 0x55:
-        if (!needLen(4))
+        if (!lenIs(d, 4))
             return;
         ledState[d.at(1) ? 1 : 0] = uint8_t(d.at(2));
         ack(0x55);
         return;
     case 0x56:
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         extPort = uint8_t(d.at(1));
         ack(0x56);
         return;
     case 0x57:
-        if (!needLen(6))
+        if (!lenIs(d, 6))
             return;
         lastBuzzer = uint8_t(d.at(4));
         ack(0x57);
         return;
     case 0x60:
-        if (!needLen(1))
+        if (!lenIs(d, 1))
             return;
         okCount = failCount = 0;
         ack(0x60);
         return;
     case 0x70:
-    case 0x72: {
-        if (d.size() < 3)
-            return nack(0x41);
-        QByteArray &area = sub == 0x70 ? area1 : area2;
-        const int words = int(area.size() / 2);
-        const int addr = uint8_t(d.at(1)), count = uint8_t(d.at(2));
-        if (d.size() != 3 + 2 * count || addr < 1 || count < 1 || addr + count - 1 > words)
-            return nack(0x41);
-        area.replace((addr - 1) * 2, count * 2, d.mid(3, count * 2));
-        ack(sub);
-        return;
-    }
+    case 0x72:
+        return eeprom(d, true);
     case 0x71:
-        if (!needLen(1))
+        if (!lenIs(d, 1))
             return;
         area1 = defaultArea1(m_factoryId);
         area2 = defaultArea2();
         ack(0x71);
         return;
     case 0x92: {
-        if (!needLen(10))
+        if (!lenIs(d, 10))
             return;
         const int addr = (uint8_t(d.at(1)) << 8) | uint8_t(d.at(2));
         const int n = qBound(0, int(uint8_t(d.at(3))), 4);
@@ -378,7 +373,7 @@ void Reader::cmdN(const QByteArray &d)
         return;
     }
     case 0x9C:
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         if (uint8_t(d.at(1)) > 63)
             return nack(0x41);
@@ -386,13 +381,13 @@ void Reader::cmdN(const QByteArray &d)
         ack(0x9C);
         return;
     case 0x9D:
-        if (!needLen(1))
+        if (!lenIs(d, 1))
             return;
         ack(0x9D);
         restart();
         return;
     case 0x9E: {
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         const uint8_t v = uint8_t(d.at(1));
         if (v > 2)
@@ -405,7 +400,7 @@ void Reader::cmdN(const QByteArray &d)
         return;
     }
     case 0x9F:
-        if (!needLen(3))
+        if (!lenIs(d, 3))
             return;
         ioPort = uint8_t((ioPort & ~uint8_t(d.at(1))) | (uint8_t(d.at(2)) & uint8_t(d.at(1))));
         ack(0x9F);
@@ -414,7 +409,7 @@ void Reader::cmdN(const QByteArray &d)
         const int b = paramByte(sub);
         if (b < 0)
             return nack(0x44);
-        if (!needLen(2))
+        if (!lenIs(d, 2))
             return;
         area1[b] = d.at(1);
         ack(sub);

@@ -84,6 +84,8 @@ private:
     void nack(uint8_t code, int sub = -1);
     void tagFail(uint8_t isoCode) { nack(0x05, isoCode); }
 
+    bool lenIs(const QByteArray &d, int n); // false: NACK 0x41 sent
+    void eeprom(const QByteArray &d, bool write);
     void cmdO(const QByteArray &d);
     void cmdN(const QByteArray &d);
     void cmdX(const QByteArray &d);

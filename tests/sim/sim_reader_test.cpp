@@ -65,6 +65,7 @@ private slots:
     void tagBehaviour_data();
     void tagBehaviour();
     void inventoryFindsEveryTag();
+    void parameterRecord();
     void modeSwitchReports_data();
     void modeSwitchReports();
     void gateCountReport_data();
@@ -224,6 +225,28 @@ void SimReaderTest::inventoryFindsEveryTag()
     const QByteArray entry = b.ask(hex("4F 54 18"));
     QCOMPARE(entry.left(3), hex("30 54 18"));
     QCOMPARE(entry.mid(4), report.mid(4 + 8 * 23, 8));
+}
+
+void SimReaderTest::parameterRecord()
+{
+    Bench b;
+    QVERIFY(b.start(kTwoTags));
+    // Area 2 as it leaves the factory, and word 19 of area 1 (block sizes 4 and 8).
+    QCOMPARE(b.ask(hex("4F 72 01 0A")).toHex(' '),
+             hex("30 72 01 0A 00 00 00 00 00 00 01 04 00 00 00 00 00 00 00 00 00 00 00 00").toHex(' '));
+    QCOMPARE(b.ask(hex("4F 70 13 01")).toHex(' '), hex("30 70 13 01 04 08").toHex(' '));
+    // The numbered parameter 0xAC is the tag block size byte of the record.
+    QCOMPARE(b.ask(hex("4E 70 13 01 08 08")).toHex(' '), hex("30 70").toHex(' '));
+    QCOMPARE(b.ask(hex("4F AC")).toHex(' '), hex("30 AC 08").toHex(' '));
+    QCOMPARE(b.ask(hex("4E AC 04")).toHex(' '), hex("30 AC").toHex(' '));
+    QCOMPARE(b.ask(hex("4F 70 13 01")).toHex(' '), hex("30 70 13 01 04 08").toHex(' '));
+    // A write past the area is refused and changes nothing; initialisation
+    // brings the defaults back but keeps the reader's ID.
+    QCOMPARE(b.ask(hex("4E 70 14 02 01 01 01 01")).toHex(' '), hex("31 41").toHex(' '));
+    QCOMPARE(b.ask(hex("4E AB 00")).toHex(' '), hex("30 AB").toHex(' '));
+    QCOMPARE(b.ask(hex("4E 71")).toHex(' '), hex("30 71").toHex(' '));
+    QCOMPARE(b.ask(hex("4F AB")).toHex(' '), hex("30 AB 1E").toHex(' '));
+    QCOMPARE(b.ask(hex("4F A3")).toHex(' '), (hex("30 A3") + char(kId)).toHex(' '));
 }
 
 void SimReaderTest::modeSwitchReports_data()

@@ -2,11 +2,14 @@
 // The communication module with one operation per reader, gate and tag
 // command, and the reply decoders attached to the router.
 //
-// Every operation is named after the label it writes to the transmit log;
-// blanks in a label become '_' and, where two commands share a label, the
-// command code or sub-command is appended (`UID_RDWR_CMD_O` reads the UID,
-// `UID_RDWR_CMD_N` sets it). Send-only operations return whether the frame
-// was handed to the link; waiting operations return the outcome of the reply.
+// Every operation is named after the label it writes to the transmit log:
+// blanks in a label become '_', "DousaModeSet(N)" becomes `DousaModeSetN`, and
+// where two commands share a label the command code or sub-command is appended
+// (`UID_RDWR_CMD_O` reads the UID, `UID_RDWR_CMD_N` sets it; `DousaModeSet_J`
+// is the data write). The two queries logged with Japanese labels are
+// `RomVersionQuery`/`ModelNameQuery` and their gate forms. Send-only operations
+// return whether the frame was handed to the link; waiting operations return
+// the outcome of the reply.
 #include "link/comm_module.h"
 
 #include <QByteArray>

@@ -273,8 +273,9 @@ void CommModule::DrainReceiver()
     }
 
     d_->idleCount = kIdlePolls;
+    const bool logRx = logRx_ != 0;   // one decision for the whole drain
     QString line;
-    if (logRx_) {
+    if (logRx) {
         line.reserve(3 + available * 3);
         line = QStringLiteral("RX:");
     }
@@ -282,14 +283,14 @@ void CommModule::DrainReceiver()
     for (int i = 0; i < available; ++i) {
         const uint8_t c = d_->ring[rxTail_];
         rxTail_ = rxTail_ + 1 == kRingSize ? 0 : rxTail_ + 1;
-        if (logRx_) {
+        if (logRx) {
             line += QLatin1Char(digits[c >> 4]);
             line += QLatin1Char(digits[c & 0x0F]);
             line += QLatin1Char(' ');
         }
         feedAssembler(c);
     }
-    if (logRx_)
+    if (logRx)
         CommLog(line);
     d_->draining = false;
 }

@@ -143,18 +143,36 @@ void visitComDebug(V &v, ComDebugOptions &o)
     o.FlowCont = flowFromFile(flow);
 }
 
-// Loads the file, lets `fill` put the keys in and writes the whole copy back,
-// unless the file is read-only or cannot be created. No message either way.
-template <class Fill>
-bool saveSection(const QString &iniPath, Fill fill)
+// Reads one section into a fresh record: every key not in the file keeps the
+// record's default.
+template <class Record, class Visit>
+void loadSection(const QString &iniPath, const QString &section, Record &out, Visit visit)
+{
+    IniFile ini;
+    ini.load(iniPath);
+    out = Record{};
+    Reader r(ini, section);
+    visit(r, out);
+}
+
+// Loads the whole file, puts the section's saved keys in and writes the whole
+// copy back, unless the file is read-only or cannot be created. No message
+// either way.
+template <class Record, class Visit>
+bool saveSection(const QString &iniPath, const QString &section, const Record &opts, Visit visit)
 {
     if (iniPath.isEmpty() || IniFile::isReadOnly(iniPath))
         return false;
     IniFile ini;
     ini.load(iniPath);
-    fill(ini);
+    Record copy = opts;
+    Writer w(ini, section);
+    visit(w, copy);
     return ini.save(iniPath);
 }
+
+const auto kVisitOption = [](auto &v, AppOptions &o) { visitOption(v, o); };
+const auto kVisitComDebug = [](auto &v, ComDebugOptions &o) { visitComDebug(v, o); };
 
 } // namespace
 
@@ -171,38 +189,22 @@ QString OptionFilePath(const QString &executablePath)
 
 void LoadAppOptions(const QString &iniPath, AppOptions &out)
 {
-    IniFile ini;
-    ini.load(iniPath);
-    out = AppOptions{};
-    Reader r(ini, kOption);
-    visitOption(r, out);
+    loadSection(iniPath, kOption, out, kVisitOption);
 }
 
 bool SaveAppOptions(const QString &iniPath, const AppOptions &opts)
 {
-    return saveSection(iniPath, [&](IniFile &ini) {
-        AppOptions copy = opts;
-        Writer w(ini, kOption);
-        visitOption(w, copy);
-    });
+    return saveSection(iniPath, kOption, opts, kVisitOption);
 }
 
 void LoadComDebug(const QString &iniPath, ComDebugOptions &out)
 {
-    IniFile ini;
-    ini.load(iniPath);
-    out = ComDebugOptions{};
-    Reader r(ini, kComDebug);
-    visitComDebug(r, out);
+    loadSection(iniPath, kComDebug, out, kVisitComDebug);
 }
 
 bool SaveComDebug(const QString &iniPath, const ComDebugOptions &opts)
 {
-    return saveSection(iniPath, [&](IniFile &ini) {
-        ComDebugOptions copy = opts;
-        Writer w(ini, kComDebug);
-        visitComDebug(w, copy);
-    });
+    return saveSection(iniPath, kComDebug, opts, kVisitComDebug);
 }
 
 } // namespace kx9

@@ -589,8 +589,10 @@ void Reader::cmdX(const QByteArray &d)
             return;
         return tagOp(code, t->readBlock(uint8_t(d.at(1)), a.option));
     case 0x21:
-        if (d.size() < B + 3 || !parseAddr(d, B + 2, a) || !(t = target(a)))
-            return d.size() < B + 3 ? nack(0x41) : void();
+        if (d.size() < B + 3)
+            return nack(0x41);
+        if (!parseAddr(d, B + 2, a) || !(t = target(a)))
+            return;
         return tagOp(code, t->writeBlock(uint8_t(d.at(1)), d.mid(2, B)));
     case 0x22:
         if (!parseAddr(d, 2, a) || !(t = target(a)))
@@ -609,8 +611,10 @@ void Reader::cmdX(const QByteArray &d)
             return nack(0x41);
         const int n = uint8_t(d.at(2)) + 1;
         const int D = n * B;
-        if (d.size() < D + 4 || !parseAddr(d, D + 3, a) || !(t = target(a)))
-            return d.size() < D + 4 ? nack(0x41) : void();
+        if (d.size() < D + 4)
+            return nack(0x41);
+        if (!parseAddr(d, D + 3, a) || !(t = target(a)))
+            return;
         return tagOp(code, t->writeMulti(uint8_t(d.at(1)), n, d.mid(3, D)));
     }
     case 0x26:
@@ -648,8 +652,10 @@ void Reader::cmdX(const QByteArray &d)
         if (d.size() < 3)
             return nack(0x41);
         const int n = uint8_t(d.at(2));
-        if (d.size() < n + 4 || !parseAddr(d, n + 3, a) || !(t = target(a)))
-            return d.size() < n + 4 ? nack(0x41) : void();
+        if (d.size() < n + 4)
+            return nack(0x41);
+        if (!parseAddr(d, n + 3, a) || !(t = target(a)))
+            return;
         return tagOp(code, t->writeBytes(uint8_t(d.at(1)), d.mid(3, n)));
     }
     case 0xF3: {
@@ -715,8 +721,10 @@ void Reader::cmdX(const QByteArray &d)
     case 0xB1:
     case 0xB2: {
         const int flagsAt = (code == 0xB0) ? 3 : (code == 0xB2 ? 5 : 11);
-        if (d.size() <= flagsAt || !parseAddr(d, flagsAt, a) || !(t = target(a, MakerInfineon)))
-            return d.size() <= flagsAt ? nack(0x41) : void();
+        if (d.size() <= flagsAt)
+            return nack(0x41);
+        if (!parseAddr(d, flagsAt, a) || !(t = target(a, MakerInfineon)))
+            return;
         const int start = uint8_t(d.at(1)) * mydB;
         if (start + mydB > t->mem.size())
             return tagFail(IsoNoBlock);
@@ -1049,10 +1057,11 @@ void Reader::reportTag(Tag &t)
     const QByteArray data = userData(t, ok);
     if (!ok)
         return;
+    const QByteArray &id = t.tagit ? t.sid : t.uid;
     if (m_mode == 0x58 || m_mode == 0x59)
-        m_send('L', t.uid + data);
+        m_send('L', id + data);
     else if (m_flags & 0x20)
-        m_send('d', (t.tagit ? t.sid : t.uid) + data);
+        m_send('d', id + data);
     else
         m_send('D', data);
 }

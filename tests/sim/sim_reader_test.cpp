@@ -337,7 +337,7 @@ void SimReaderTest::faults_data()
     QTest::newRow("missing CR") << "fault nocr" << ok.left(ok.size() - 1);
     QTest::newRow("garbage before STX") << "fault garbage FF00AA" << hex("FF 00 AA") + ok;
     QTest::newRow("NACK 05 12") << "fault nack 05,12" << wire::frame('1', hex("05 12"), kId);
-    QTest::newRow("split") << "fault split 4 200" << ok;
+    QTest::newRow("split") << "fault split 4 400" << ok;
     QTest::newRow("delay") << "fault delay 300" << ok;
 }
 
@@ -356,7 +356,7 @@ void SimReaderTest::faults()
     }
     if (fault.contains("delay"))
         QCOMPARE(b.rx.drain(150), QByteArray());
-    const QByteArray got = b.rx.drain(fault.contains("split") ? 1200 : 600);
+    const QByteArray got = b.rx.drain(fault.contains("split") ? 2000 : 600);
     QCOMPARE(got.toHex(' '), wire.mid(fault.contains("split") ? 4 : 0).toHex(' '));
     // The fault was for one reply: the next one is clean again.
     b.sock.write(wire::frame('O', hex("90 00"), kId));

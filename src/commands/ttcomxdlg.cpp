@@ -68,7 +68,10 @@ QByteArray TTComXDlg::CurrentUidBytes()
 bool TTComXDlg::exchange(Wait wait, const QString &lbl, uint8_t code, const QByteArray &data,
                          std::initializer_list<int> echo, int need, int id)
 {
-    if (!SendCommand(lbl, code, data, id))
+    // A frame too long to build is refused with a log line and there is no
+    // reply to wait for. A link that took nothing still gets its wait, so the
+    // operator sees the time-out line.
+    if (!SendCommand(lbl, code, data, id) && data.size() > kMaxFrameData)
         return false;
     switch (wait) {
     case Wait::Own:
@@ -167,7 +170,8 @@ bool TTComXDlg::GETUIDDATA_CMD(uint8_t index)
 
 uint8_t TTComXDlg::CNT_EXT2PORT_O()
 {
-    if (!SendCommand(label("CNT_EXT2PORT"), kQuery, bytes({0x56})) || !WaitAck())
+    SendCommand(label("CNT_EXT2PORT"), kQuery, bytes({0x56}));
+    if (!WaitAck())
         return 0;
     return LastReply().data(1);
 }
@@ -223,7 +227,8 @@ bool TTComXDlg::SELANTENA_CMD_O(uint8_t &antenna)
 
 uint8_t TTComXDlg::Port_Read_Command()
 {
-    if (!SendCommand(label("Port Read Command"), kQuery, bytes({0x9F})) || !WaitAck())
+    SendCommand(label("Port Read Command"), kQuery, bytes({0x9F}));
+    if (!WaitAck())
         return 0;
     return PortDataByte;
 }
@@ -239,7 +244,8 @@ bool TTComXDlg::RXParamData(uint8_t number, uint8_t &value)
 int TTComXDlg::RomVersionCompare(int version)
 {
     int n = 0;
-    if (RomVersionQuery() && WaitAck()) {
+    RomVersionQuery();
+    if (WaitAck()) {
         // A text that does not start with three digits counts as version 0,
         // so a feature that needs a newer firmware is not attempted.
         const QString head = RomVersionText.left(3);
@@ -311,7 +317,8 @@ bool TTComXDlg::SET_LEDCONT(uint8_t led, uint8_t mode, uint8_t time)
 
 bool TTComXDlg::CNT_EXT2PORT_N(uint8_t value)
 {
-    return SendCommand(label("CNT_EXT2PORT"), kSetting, bytes({0x56, value})) && WaitAck();
+    SendCommand(label("CNT_EXT2PORT"), kSetting, bytes({0x56, value}));
+    return WaitAck();
 }
 
 bool TTComXDlg::CNT_LEDBUZ_CMD(uint8_t port, uint8_t ledMode, uint8_t ledTime, uint8_t sound, uint8_t buzzerTime)

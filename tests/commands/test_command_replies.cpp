@@ -104,6 +104,7 @@ private slots:
     void ownWaitQuery_data();
     void ownWaitQuery();
     void queryOutputs();
+    void queryOnALostLinkTimesOut();
     void romVersionCompare_data();
     void romVersionCompare();
     void gateCountValues2_data();
@@ -299,6 +300,19 @@ void TestCommandReplies::queryOutputs()
     r.script << ack(hexBytes("9F 06"));
     QCOMPARE(m.Port_Read_Command(), uint8_t(0x06));
     QCOMPARE(m.PortDataByte, uint8_t(0x06));
+}
+
+void TestCommandReplies::queryOnALostLinkTimesOut()
+{
+    LoopbackReader r;
+    r.server.close();
+    r.peer->abort();
+    QVERIFY(LoopbackReader::pumpUntil([&r] { return !r.module->Connected(); }));
+    QByteArray words;
+    const int from = int(r.log.lines.size());
+    QVERIFY(!r.module->EEPROM_RDWR_CMD_RX(1, 2, words));
+    QVERIFY2(r.logSince(from).contains(QStringLiteral("レスポンス待ち　タイムオーバー")),
+             qPrintable(r.logSince(from).join('|')));
 }
 
 void TestCommandReplies::romVersionCompare_data()

@@ -73,6 +73,8 @@ TKX9AppForm::TKX9AppForm(const QString &iniPath, QWidget *parent) : QMainWindow(
 
     ApplyFeatureSwitches();
     StringGrid1->setHeadings(options_);
+    // The configured first page from the start; start-up selects it again and focuses it.
+    PageControl1->setCurrentIndex(options_.fDufaultTab == 0 ? 0 : 1);
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &TKX9AppForm::onIdle);
     ApplyMenuProfile();
@@ -330,14 +332,8 @@ void TKX9AppForm::setItemEnabled(const QString &name, bool enabled)
     }
     a->setEnabled(enabled);
     // A disabled menu takes its items' shortcuts with it.
-    if (QMenu *m = a->menu()) {
+    if (QMenu *m = a->menu())
         m->setEnabled(enabled);
-        const QList<QAction *> inner = m->findChildren<QAction *>();
-        for (QAction *child : inner) {
-            if (!child->shortcut().isEmpty())
-                child->setShortcutContext(enabled ? Qt::WindowShortcut : Qt::WidgetShortcut);
-        }
-    }
 }
 
 void TKX9AppForm::ApplyFeatureSwitches()

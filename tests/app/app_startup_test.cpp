@@ -1,0 +1,176 @@
+// Start-up and closing of the real window against a loopback peer.
+#include "app_fixture.h"
+
+#include "app/log_pane.h"
+#include "app/tag_grid.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimer>
+
+using namespace kx9test;
+using kx9::TKX9AppForm;
+
+class AppStartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void tcpServerStartUpAndClose()
+    {
+        AppFixture f;
+        QString waitLabel, statusDuringWait;
+        QStringList dialogFields;
+        f.create(AppFixture::TcpServerOptions() + "SomethingElse=keep me\r\n[Unknown]\r\na=1\r\n");
+        f.driver.expect(QStringLiteral("TSetTCPIPDlg"))
+            .then([&](QWidget *d) {
+                for (const char *n : {"EdTCPPort", "EdTCPServPort", "EdTCPIP1_1", "EdTCPIP1_4"})
+                    dialogFields << d->findChild<QLineEdit *>(QLatin1String(n))->text();
+            })
+            .press(QStringLiteral("接続"));
+        f.driver.expect(QStringLiteral("WaitBox")).then([&](QWidget *box) {
+            waitLabel = box->findChild<QLabel *>(QStringLiteral("LbMessage"))->text();
+            statusDuringWait = f.window->statusHint();
+            f.peer.connectToHost(QHostAddress::LocalHost, f.window->comm()->ListeningPort());
+        });
+        f.window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->startState() == TKX9AppForm::StartState::Running, 15000);
+        QVERIFY2(f.driver.ok(), qPrintable(f.driver.report()));
+        QCOMPARE(f.driver.answered(), (QStringList{QStringLiteral("LAN接続の設定"), QStringLiteral("しばらくお待ちください")}));
+        QCOMPARE(dialogFields, (QStringList{QStringLiteral("0"), QStringLiteral("10777"), QStringLiteral("127"),
+                                            QStringLiteral("1")}));
+        QCOMPARE(waitLabel, QStringLiteral("TCP/IP 接続中..."));
+        QCOMPARE(statusDuringWait, QStringLiteral("TCP/IP 接続中..."));
+
+        TKX9AppForm &w = *f.window;
+        QCOMPARE(w.windowTitle(), QStringLiteral("ＫＸ９シリーズ　デモプログラム"));
+        QVERIFY(w.comm() && w.comm()->Connected());
+        auto *notebook = w.findChild<QStackedWidget *>(QStringLiteral("Notebook1"));
+        QCOMPARE(notebook->currentWidget()->objectName(), QStringLiteral("TCP_IP"));
+        QVERIFY(!w.findChild<QLabel *>(QStringLiteral("ST_TCPAddress"))->isVisible());   // server: no address
+        QVERIFY(w.findChild<QLabel *>(QStringLiteral("ST_TCPPORT"))->text().contains(QLatin1Char('0')));
+        QTimer *timer = w.findChild<QTimer *>(QStringLiteral("Timer1"));
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 100);
+        QCOMPARE(w.width(), TKX9AppForm::kDesignWidth + TKX9AppForm::kInOutExtraWidth);
+        QCOMPARE(w.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->currentIndex(), 1);
+        QVERIFY(w.findAction(QStringLiteral("MnPing"))->isVisible());
+        QVERIFY(w.findAction(QStringLiteral("MnTelnet1"))->isVisible());
+        QVERIFY(w.findAction(QStringLiteral("MnSetTCPIP1"))->isVisible());
+        QVERIFY(!w.findAction(QStringLiteral("MnSetCOMPort"))->isVisible());
+        QVERIFY(!w.findAction(QStringLiteral("MnComPara"))->isVisible());
+
+        // Timer1 drains what the peer sends: a text report lands in the grid.
+        f.peer.write(AppFixture::Frame('D', "TAG-1"));
+        QTRY_COMPARE(w.grid()->cell(1, 2), QStringLiteral("TAG-1"));
+
+        w.close();
+        const QByteArray file = ReadFileBytes(f.ini);
+        const QStringList option = SectionLines(file, QStringLiteral("Option"));
+        QVERIFY(option.contains(QStringLiteral("TCPServAddr=127.0.0.1")));
+        QVERIFY(option.contains(QStringLiteral("SomethingElse=keep me")));
+        QVERIFY(option.contains(QStringLiteral("OkColor=-2147483633")));
+        const QStringList comDebug = SectionLines(file, QStringLiteral("ComDebug"));
+        QVERIFY(comDebug.contains(QStringLiteral("MAX_REC_NO=200")));
+        QVERIFY(comDebug.contains(QStringLiteral("IDNo=0")));
+        QCOMPARE(SectionLines(file, QStringLiteral("Unknown")), QStringList{QStringLiteral("a=1")});
+        // Options are written before the module's section.
+        QVERIFY(file.indexOf("[Option]") >= 0 && file.indexOf("[ComDebug]") > 0);
+    }
+
+    void startEndsEarly_data()
+    {
+        QTest::addColumn<QByteArray>("options");
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<bool>("message");
+        QTest::addColumn<bool>("comDebugWritten");
+        QTest::newRow("LAN dialog cancelled") << AppFixture::TcpServerOptions() << QStringLiteral("TSetTCPIPDlg")
+                                              << false << false;
+        QTest::newRow("IP setup dialog cancelled")
+            << QByteArray("[Option]\r\nUseUSB=2\r\nfTCPServer=1\r\nTCPPort=0\r\nTCPServAddr=127.0.0.1\r\nfUseGrobalIP=0\r\n")
+            << QStringLiteral("TSetIPAddr1Dlg") << false << false;
+        QTest::newRow("serial link not available") << QByteArray("[Option]\r\nUseUSB=0\r\n") << QStringLiteral("シリアルポート")
+                                                   << true << false;
+        QTest::newRow("USB link not available") << QByteArray("[Option]\r\nUseUSB=1\r\n") << QStringLiteral("USB")
+                                                << true << false;
+        QTest::newRow("wait box cancelled") << AppFixture::TcpServerOptions() << QStringLiteral("WaitBox") << false
+                                            << true;
+    }
+    void startEndsEarly()
+    {
+        QFETCH(QByteArray, options);
+        QFETCH(QString, dialog);
+        QFETCH(bool, message);
+        QFETCH(bool, comDebugWritten);
+        AppFixture f;
+        f.create(options);
+        if (message) {
+            f.driver.expectMessage(dialog).pressOk();
+        } else if (dialog == QLatin1String("WaitBox")) {
+            f.driver.expect(QStringLiteral("TSetTCPIPDlg")).press(QStringLiteral("接続"));
+            f.driver.expect(dialog).pressCancel();
+        } else {
+            f.driver.expect(dialog).pressCancel();
+        }
+        f.window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->startState() == TKX9AppForm::StartState::Ended, 15000);
+        QVERIFY2(f.driver.ok(), qPrintable(f.driver.report()));
+        QVERIFY(!f.window->isVisible());
+        const QByteArray file = ReadFileBytes(f.ini);
+        QVERIFY(!SectionLines(file, QStringLiteral("Option")).isEmpty());
+        QCOMPARE(file.contains("[ComDebug]"), comDebugWritten);
+    }
+
+    void handSetTagTestSwitchShowsItemAndSurvives()
+    {
+        AppFixture f;
+        f.create(AppFixture::TcpServerOptions() + "fTagTest1=0x01\r\nfMenuDisp=1\r\n");
+        QVERIFY(f.window->findAction(QStringLiteral("MnTagTest1"))->isVisible());
+        f.window->close();
+        const QStringList option = SectionLines(ReadFileBytes(f.ini), QStringLiteral("Option"));
+        // Not saved by the tool: left exactly as written by hand.
+        QCOMPARE(option.filter(QStringLiteral("fTagTest1")), QStringList{QStringLiteral("fTagTest1=0x01")});
+        QCOMPARE(option.filter(QStringLiteral("fMenuDisp")), QStringList{QStringLiteral("fMenuDisp=1")});
+    }
+
+    void missingFileGivesDefaults()
+    {
+        AppFixture f;
+        f.create(QByteArray());
+        QVERIFY(!QFile::exists(f.ini));
+        TKX9AppForm &w = *f.window;
+        QCOMPARE(w.grid()->columnCount(), 5);
+        QCOMPARE(w.grid()->cell(0, 0), QStringLiteral("No."));
+        QCOMPARE(w.grid()->cell(0, 1), QStringLiteral("データ数"));
+        QCOMPARE(w.grid()->cell(0, 2), QStringLiteral("受信データ"));
+        QCOMPARE(w.grid()->cell(0, 3), QStringLiteral("ＵＩＤ"));
+        QCOMPARE(w.grid()->cell(0, 4), QStringLiteral("入／出"));
+        QCOMPARE(w.grid()->rowCount(), 20);
+        QCOMPARE(w.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->currentIndex(), 1);
+        QCOMPARE(w.appOptions().UseUSB, 0);
+        QCOMPARE(w.appOptions().ComPort, 1);
+        QCOMPARE(w.size(), QSize(TKX9AppForm::kDesignWidth, TKX9AppForm::kDesignHeight));
+        // The default serial start ends the tool for now, and the file is created on the way out.
+        f.driver.expectMessage(QStringLiteral("シリアルポート")).pressOk();
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(w.startState() == TKX9AppForm::StartState::Ended, 15000);
+        QVERIFY(!w.findAction(QStringLiteral("MnPing"))->isVisible());
+        const QStringList option = SectionLines(ReadFileBytes(f.ini), QStringLiteral("Option"));
+        QVERIFY(option.contains(QStringLiteral("ComPort=1")));
+        QVERIFY(option.contains(QStringLiteral("fDufaultTab=1")));
+        QVERIFY(option.filter(QStringLiteral("fTagTest1")).isEmpty());
+    }
+
+    void inOutOffGivesFourColumnsAndGridPage()
+    {
+        AppFixture f;
+        f.create(AppFixture::TcpServerOptions() + "fUseInOutFormat=0\r\nfDufaultTab=0\r\n");
+        QCOMPARE(f.window->grid()->columnCount(), 4);
+        QCOMPARE(f.window->findChild<QTabWidget *>(QStringLiteral("PageControl1"))->currentIndex(), 0);
+    }
+};
+
+QTEST_MAIN(AppStartupTest)
+#include "app_startup_test.moc"

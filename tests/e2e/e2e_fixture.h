@@ -1,0 +1,93 @@
+#pragma once
+// The monitor's main window started against a kx9sim that listens on a
+// loopback port: the option file points the monitor's TCP client at it and
+// the start-up LAN dialog is confirmed by the dialog driver.
+#include "app/log_pane.h"
+#include "app/main_window.h"
+#include "dialog_driver.h"
+#include "sim_process.h"
+
+#include <QAction>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace e2e {
+
+// Frames the simulator received, in order, as raw bytes (from its frame log).
+inline QList<QByteArray> simReceived(const SimProcess &sim)
+{
+    QList<QByteArray> frames;
+    static const QRegularExpression rx(QStringLiteral("^\\S+ RX ([0-9A-F ]+)$"));
+    for (const QByteArray &line : sim.frameLog().split('\n')) {
+        const auto m = rx.match(QString::fromLatin1(line));
+        if (m.hasMatch())
+            frames << QByteArray::fromHex(m.captured(1).toLatin1());
+    }
+    return frames;
+}
+
+// An 'x' (or other) request frame built here from the frame layout, so a
+// fault in the monitor's builder shows up as a difference.
+inline QByteArray requestFrame(char command, const QByteArray &data, uint8_t id = 0)
+{
+    QByteArray f;
+    f.append(char(0x02)).append(char(id)).append(command).append(char(data.size())).append(data).append(char(0x03));
+    uint8_t sum = 0;
+    for (char c : f)
+        sum = uint8_t(sum + uint8_t(c));
+    f.append(char(sum)).append(char(0x0D));
+    return f;
+}
+
+class Monitor {
+public:
+    // Starts kx9sim (with `simArgs`) and the main window; check ok() / error.
+    explicit Monitor(const QStringList &simArgs = {}, const QString &extraOptions = {})
+    {
+        if (!sim.start(QStringList{QStringLiteral("--listen"), QStringLiteral("0")} + simArgs)) {
+            error = QStringLiteral("kx9sim: ") + sim.errorString();
+            return;
+        }
+        iniPath = dir.filePath(QStringLiteral("kx9monitor.ini"));
+        QFile ini(iniPath);
+        if (!ini.open(QIODevice::WriteOnly)) {
+            error = QStringLiteral("cannot write the option file");
+            return;
+        }
+        ini.write(QStringLiteral("[Option]\r\nUseUSB=2\r\nfUseGrobalIP=1\r\nfTCPServer=0\r\n"
+                                 "TCPServAddr=127.0.0.1\r\nTCPServPort=%1\r\nfTimeOut=1\r\nTagBlockSize=4\r\n"
+                                 "fDufaultTab=1\r\n%2\r\n[ComDebug]\r\nfDispTxInfo=1\r\nfDispRecInfo=1\r\n")
+                      .arg(sim.listenPort())
+                      .arg(extraOptions)
+                      .toLatin1());
+        ini.close();
+        window = std::make_unique<kx9::TKX9AppForm>(iniPath);
+        driver.expect(QStringLiteral("TSetTCPIPDlg")).press(QStringLiteral("OKBtn"));
+        window->show();
+        if (!QTest::qWaitFor([this] { return window->startState() == kx9::TKX9AppForm::StartState::Running; }, 15000)) {
+            error = QStringLiteral("the monitor did not start: ") + driver.report();
+            return;
+        }
+        ok = true;
+    }
+
+    QAction *item(const QString &name) { return window->findAction(name); }
+    QStringList log() const { return window->logPane()->lines(); }
+    void clearLog() { window->logPane()->clearLog(); }
+    int received() const { return int(simReceived(sim).size()); }
+    // Frames received by the simulator since `from` (an earlier received()).
+    QList<QByteArray> receivedSince(int from) const { return simReceived(sim).mid(from); }
+
+    QTemporaryDir dir;
+    SimProcess sim;
+    kx9test::DialogDriver driver;
+    std::unique_ptr<kx9::TKX9AppForm> window;
+    QString iniPath;
+    QString error;
+    bool ok = false;
+};
+
+} // namespace e2e

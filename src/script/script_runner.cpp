@@ -402,7 +402,7 @@ QString ScriptRunner::gridText() const
     auto cellText = [m](int row, int col) { return m->index(row, col).data(Qt::DisplayRole).toString(); };
     int firstRow = 0;
     QStringList heading;
-    if (view->horizontalHeader()->isVisible()) {
+    if (!view->horizontalHeader()->isHidden()) {
         for (int c = 0; c < m->columnCount(); ++c)
             heading << m->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     } else {

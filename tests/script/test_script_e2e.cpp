@@ -98,6 +98,9 @@ private slots:
             "menu MnReadSingleBlock\n"
             "dialog IntEd=3 ok\n"
             "expect-log \"data(Hex): 41 42 00 00\"\n"
+            "# auto-scan: the reader reports by itself and the grid lists what it read\n"
+            "menu TBtSetATRMD\n"
+            "wait 1500\n"
             "save-log log.txt\n"
             "save-grid grid.tsv\n"
             "quit\n");
@@ -113,6 +116,7 @@ private slots:
 
         const QStringList grid = readText(path("grid.tsv")).split(u'\n');
         QCOMPARE(grid.value(0), QStringLiteral("No.\tデータ数\t受信データ\tＵＩＤ\t入／出"));
+        QVERIFY2(grid.value(1).startsWith(QStringLiteral("1\t")), qPrintable(grid.join(u'|')));
         // The options were saved on the way out, the normal way.
         QVERIFY(readText(path("kx9monitor.ini")).contains(QStringLiteral("[ComDebug]")));
     }

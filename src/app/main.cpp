@@ -1,4 +1,5 @@
 // kx9monitor: the operator's monitor and test tool for KX9 readers and gates.
+#include "app/app_setup.h"
 #include "app/main_window.h"
 #include "link/options.h"
 #include "script/script_parser.h"
@@ -8,8 +9,6 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QTextStream>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
@@ -42,10 +41,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kx9monitor"));
 
-    // Qt's own buttons in Japanese ("キャンセル", "はい", "いいえ").
-    QTranslator qtJapanese;
-    if (qtJapanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtJapanese);
+    if (!kx9::InstallQtJapanese())
+        qWarning("kx9monitor: Qt's Japanese translation (qtbase_ja.qm) is not installed; standard buttons stay in English");
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("KX9 series monitor"));

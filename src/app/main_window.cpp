@@ -336,6 +336,30 @@ void TKX9AppForm::setItemEnabled(const QString &name, bool enabled)
         m->setEnabled(enabled);
 }
 
+void TKX9AppForm::applyGateRows()
+{
+    setItemVisible(QStringLiteral("MnGateCmd"), options_.fGateCmd != 0);
+    setItemVisible(QStringLiteral("W301"), options_.fGateCmd && options_.fW30);
+}
+
+void TKX9AppForm::applyExtendedSettingsRow()
+{
+    for (const char *n : {"MnInventoryAFI1", "MnSetBuz", "MnNoReadCmd", "MnSetRetry", "MnRDLoop1", "MnSetAnci",
+                          "MnSetAFI", "MnAFI1", "MnSetRWIDNUM"})
+        setItemVisible(QLatin1String(n), options_.fDispEXTSet1 != 0);
+}
+
+void TKX9AppForm::applyShownWhileSetRows()
+{
+    const AppOptions &o = options_;
+    setItemVisible(QStringLiteral("MnCmdOutp"), o.fCmdOutpStr != 0);
+    setItemVisible(QStringLiteral("MnCmdOutpSepa"), o.fCmdOutpStr != 0);
+    setItemVisible(QStringLiteral("MnCommCommand"), o.fCommComand != 0);
+    setItemVisible(QStringLiteral("MnTagTest1"), o.fTagTest1 != 0);
+    setItemVisible(QStringLiteral("MnBuzFreq"), o.fSetBuzFreq != 0);
+    applyExtendedSettingsRow();
+}
+
 void TKX9AppForm::ApplyFeatureSwitches()
 {
     const AppOptions &o = options_;
@@ -345,29 +369,19 @@ void TKX9AppForm::ApplyFeatureSwitches()
     setItemVisible(QStringLiteral("ReadLoopPolling1"), o.fCustomCmd1 != 0);
     setItemVisible(QStringLiteral("Inventory16Slots1"), o.fUseInv16SlotsCmd != 0);
     setItemVisible(QStringLiteral("MnSetSpeed"), o.fVER121 != 0);
-    setItemVisible(QStringLiteral("MnGateCmd"), o.fGateCmd != 0);
-    setItemVisible(QStringLiteral("W301"), o.fGateCmd && o.fW30);
-    setItemVisible(QStringLiteral("MnCmdOutp"), o.fCmdOutpStr != 0);
-    setItemVisible(QStringLiteral("MnCmdOutpSepa"), o.fCmdOutpStr != 0);
-    setItemVisible(QStringLiteral("MnCommCommand"), o.fCommComand != 0);
-    setItemVisible(QStringLiteral("MnTagTest1"), o.fTagTest1 != 0);
-    setItemVisible(QStringLiteral("MnBuzFreq"), o.fSetBuzFreq != 0);
-    for (const char *n : {"MnInventoryAFI1", "MnSetBuz", "MnNoReadCmd", "MnSetRetry", "MnRDLoop1", "MnSetAnci",
-                          "MnSetAFI", "MnAFI1", "MnSetRWIDNUM"})
-        setItemVisible(QLatin1String(n), o.fDispEXTSet1 != 0);
+    applyGateRows();
+    applyShownWhileSetRows();
     ApplyLockItemVisibility();
 }
 
 void TKX9AppForm::ApplyEnvironmentSwitches()
 {
-    const AppOptions &o = options_;
-    setItemVisible(QStringLiteral("MnSetSpeed"), o.fVER121 != 0);
-    setItemVisible(QStringLiteral("MnSetAnci"), o.fVER121 != 0);
-    setItemVisible(QStringLiteral("MnGateCmd"), o.fGateCmd != 0);
-    setItemVisible(QStringLiteral("W301"), o.fGateCmd && o.fW30);
-    for (const char *n : {"MnInventoryAFI1", "MnSetBuz", "MnNoReadCmd", "MnSetRetry", "MnRDLoop1", "MnSetAnci",
-                          "MnSetAFI", "MnAFI1", "MnSetRWIDNUM"})
-        setItemVisible(QLatin1String(n), o.fDispEXTSet1 != 0);
+    // In this order: the ROM-version row also sets MnSetAnci, which the
+    // extended-settings row then decides.
+    setItemVisible(QStringLiteral("MnSetSpeed"), options_.fVER121 != 0);
+    setItemVisible(QStringLiteral("MnSetAnci"), options_.fVER121 != 0);
+    applyGateRows();
+    applyExtendedSettingsRow();
 }
 
 void TKX9AppForm::ApplyLockItemVisibility()
@@ -428,20 +442,15 @@ void TKX9AppForm::ApplyMenuProfile()
         setItemVisible(n, false);
     eepromInitFlag_ = false;
     setItemVisible(QStringLiteral("MnTILight"), true);
-    const AppOptions &o = options_;
-    setItemVisible(QStringLiteral("MnCmdOutp"), o.fCmdOutpStr != 0);
-    setItemVisible(QStringLiteral("MnCmdOutpSepa"), o.fCmdOutpStr != 0);
-    setItemVisible(QStringLiteral("MnCommCommand"), o.fCommComand != 0);
-    setItemVisible(QStringLiteral("MnTagTest1"), o.fTagTest1 != 0);
-    setItemVisible(QStringLiteral("MnBuzFreq"), o.fSetBuzFreq != 0);
-    for (const char *n : {"MnInventoryAFI1", "MnSetBuz", "MnNoReadCmd", "MnSetRetry", "MnRDLoop1", "MnSetAnci",
-                          "MnSetAFI", "MnAFI1", "MnSetRWIDNUM"})
-        setItemVisible(QLatin1String(n), o.fDispEXTSet1 != 0);
-    ApplyCommandModeGating(false);
+    applyShownWhileSetRows();
+    // Re-applied after the parameter dialog, the profile keeps the mode the
+    // reader is in: menus disabled while it is in command mode would be wrong.
+    ApplyCommandModeGating(commandMode_);
 }
 
 void TKX9AppForm::ApplyCommandModeGating(bool commandMode)
 {
+    commandMode_ = commandMode;
     const bool enabled = commandMode || options_.fMenuDisp != 0;
     for (const QString &n : CommandModeGatedNames())
         setItemEnabled(n, enabled);

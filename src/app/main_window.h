@@ -59,12 +59,13 @@ public:
     // ---- menu rules
     // Option-dependent visibility of the feature switch table.
     void ApplyFeatureSwitches();
-    // Items hidden for the whole run, items shown, command menus disabled
-    // (unless fMenuDisp) and the option-dependent items of the profile.
+    // Items hidden for the whole run, items shown, the option-dependent items
+    // of the profile and the command-mode gating (disabled at creation, the
+    // current mode when applied again).
     void ApplyMenuProfile();
     // Command-mode gating used by the mode actions: the gated set is enabled
     // in command mode, and always while fMenuDisp is set.
-    void ApplyCommandModeGating(bool commandMode);
+    void ApplyCommandModeGating(bool commandMode) override;
     // The rows re-applied after the environment settings dialog.
     void ApplyEnvironmentSwitches();
     // The idle rule: the lock items follow EnabLockBlock.
@@ -120,6 +121,9 @@ private:
     void connectOwnItems();
     void setItemVisible(const QString &name, bool visible);
     void setItemEnabled(const QString &name, bool enabled);
+    void applyGateRows();
+    void applyExtendedSettingsRow();
+    void applyShownWhileSetRows();
     void StartUp();
     bool createModuleAndOpen();
     bool waitForTcpConnection();
@@ -135,6 +139,7 @@ private:
     int savedLogRx_ = 1;
     int savedLogTx_ = 1;
     bool eepromInitFlag_ = false;
+    bool commandMode_ = false;
     bool startRequested_ = false;
     bool closed_ = false;
     StartState startState_ = StartState::NotStarted;

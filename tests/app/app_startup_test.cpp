@@ -1,9 +1,11 @@
 // Start-up and closing of the real window against a loopback peer.
 #include "app_fixture.h"
 
+#include "app/app_setup.h"
 #include "app/log_pane.h"
 #include "app/tag_grid.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -169,6 +171,17 @@ private slots:
         f.create(AppFixture::TcpServerOptions() + "fUseInOutFormat=0\r\nfDufaultTab=0\r\n");
         QCOMPARE(f.window->grid()->columnCount(), 4);
         QCOMPARE(f.window->findChild<QTabWidget *>(QStringLiteral("PageControl1"))->currentIndex(), 0);
+    }
+
+    // Last: the translation stays installed for the rest of the process.
+    void qtButtonsInJapanese()
+    {
+        QVERIFY(kx9::InstallQtJapanese());
+        QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), QStringLiteral("?"),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')).left(2), QStringLiteral("はい"));
+        QCOMPARE(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')).left(3), QStringLiteral("いいえ"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')).left(5), QStringLiteral("キャンセル"));
     }
 };
 

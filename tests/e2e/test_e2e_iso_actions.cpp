@@ -50,6 +50,7 @@ private slots:
     void cancelSendsNothing();
     void oversizeWriteMultiBlockIsRefused();
     void nackAndSilentReader();
+    void anotherActionDuringAWaitIsIgnored();
 
 private:
     // Triggers a menu item with the answers queued, and returns the frames the
@@ -563,6 +564,33 @@ void TestE2eIsoActions::nackAndSilentReader()
     QVERIFY2(to >= 0, qPrintable(all));
     QVERIFY2(QRegularExpression("^実行時間: 00:02:\\d{2,3}$").match(log.value(to + 1)).hasMatch(), qPrintable(all));
     QVERIFY2(m_->driver.ok(), qPrintable(m_->driver.report()));
+}
+
+void TestE2eIsoActions::anotherActionDuringAWaitIsIgnored()
+{
+    resetOptions();
+    // A slow reply keeps ReadSingleBlock in its wait while the operator
+    // presses GetSystemInfo (Ctrl+F10): that second command would reset the
+    // reply state under the first wait, so it is not started.
+    QCOMPARE(m_->sim.control("fault delay 600 1").left(2), QString("OK"));
+    m_->clearLog();
+    bool secondRan = false;
+    m_->driver.expect("TInputIntDlg").setText("IntEd", "5").then([&](QWidget *) {
+        QTimer::singleShot(300, m_->window.get(), [&] {
+            m_->item("MnGetSystemInfo")->trigger();
+            secondRan = true;
+        });
+    }).press("OKBtn");
+    const QList<QByteArray> sent = runItem("MnReadSingleBlock", {}, 300);
+    QVERIFY(secondRan);
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(sent[0], requestFrame('x', QByteArray::fromHex("200500")));
+    const QString all = m_->log().join('\n');
+    QVERIFY2(all.contains("ISO15693_ReadSingleBlock受信"), qPrintable(all));
+    QVERIFY2(!all.contains("ISO15693_GetSystemInfo"), qPrintable(all));
+    QVERIFY2(!all.contains("NACK 受信") && !all.contains("タイムオーバー"), qPrintable(all));
+    // Once the first action has ended, the item works again.
+    QCOMPARE(runItem("MnGetSystemInfo").size(), 1);
 }
 
 QTEST_MAIN(TestE2eIsoActions)

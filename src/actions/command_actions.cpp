@@ -198,7 +198,7 @@ void CommandActions::MnLockBlockClick()
     run([=](TTComXDlg &c) { return c.ISO15693_LockBlock(block, f); }, true);
 }
 
-void CommandActions::MnReadMultiBlockClick()
+bool CommandActions::askFirstAndCount(bool withText)
 {
     TInp3Data2Dlg dlg(false, host_.hostWindow());
     dlg.setWindowTitle(kValuesCaption);
@@ -206,12 +206,26 @@ void CommandActions::MnReadMultiBlockClick()
     dlg.STTitle2->setText(QStringLiteral("ブロック数"));
     setNumber(dlg.IntEd1, 10, st().MultiFirstBlock);
     setNumber(dlg.IntEd2, 10, st().MultiBlockCount);
-    dlg.STTitle3->setText(QString());
-    dlg.EdString->hide();
+    if (withText) {
+        dlg.STTitle3->setText(QStringLiteral("データ（文字列）"));
+        dlg.EdString->setText(st().LastDataText);
+    } else {
+        dlg.STTitle3->setText(QString());
+        dlg.EdString->hide();
+    }
     if (dlg.exec() != kModalOk)
-        return;
+        return false;
     st().MultiFirstBlock = uint8_t(dlg.IntEd1->value());
     st().MultiBlockCount = uint8_t(dlg.IntEd2->value());
+    if (withText)
+        st().LastDataText = dlg.EdString->text();
+    return true;
+}
+
+void CommandActions::MnReadMultiBlockClick()
+{
+    if (!askFirstAndCount(false))
+        return;
     const uint8_t first = st().MultiFirstBlock, count = st().MultiBlockCount;
     const uint8_t f = RequestFlagsFor(opt(), FlagGroup::Read, true);
     run([=](TTComXDlg &c) { return c.ISO15693_ReadMultiBlock(first, count, f); }, true);
@@ -219,19 +233,8 @@ void CommandActions::MnReadMultiBlockClick()
 
 void CommandActions::MnWriteMultiBlockClick()
 {
-    TInp3Data2Dlg dlg(false, host_.hostWindow());
-    dlg.setWindowTitle(kValuesCaption);
-    dlg.STTitle1->setText(QStringLiteral("ブロックＮＯ"));
-    dlg.STTitle2->setText(QStringLiteral("ブロック数"));
-    dlg.STTitle3->setText(QStringLiteral("データ（文字列）"));
-    setNumber(dlg.IntEd1, 10, st().MultiFirstBlock);
-    setNumber(dlg.IntEd2, 10, st().MultiBlockCount);
-    dlg.EdString->setText(st().LastDataText);
-    if (dlg.exec() != kModalOk)
+    if (!askFirstAndCount(true))
         return;
-    st().MultiFirstBlock = uint8_t(dlg.IntEd1->value());
-    st().MultiBlockCount = uint8_t(dlg.IntEd2->value());
-    st().LastDataText = dlg.EdString->text();
     const uint8_t first = st().MultiFirstBlock, count = st().MultiBlockCount;
     const uint8_t f = RequestFlagsFor(opt(), FlagGroup::Write, true);
     const int n = (int(count) + 1) * opt().TagBlockSize;
@@ -253,7 +256,7 @@ void CommandActions::MnResetToReadyClick()
     run([f](TTComXDlg &c) { return c.ISO15693_ResetToReady(f); }, true);
 }
 
-void CommandActions::MnWriteAFIClick()
+bool CommandActions::askAfiDsfid(uint8_t &value)
 {
     TInp3Data1Dlg dlg(host_.hostWindow());
     dlg.setWindowTitle(kValuesCaption);
@@ -262,9 +265,17 @@ void CommandActions::MnWriteAFIClick()
     dlg.STTitle3->setText(QStringLiteral("データ（１６進）"));
     setNumber(dlg.IntEd3, 16, st().LastAfiDsfid & 0xFF);
     if (dlg.exec() != kModalOk)
-        return;
+        return false;
     st().LastAfiDsfid = uint16_t(dlg.IntEd3->value());
-    const uint8_t afi = uint8_t(st().LastAfiDsfid);
+    value = uint8_t(st().LastAfiDsfid);
+    return true;
+}
+
+void CommandActions::MnWriteAFIClick()
+{
+    uint8_t afi = 0;
+    if (!askAfiDsfid(afi))
+        return;
     const uint8_t f = RequestFlagsFor(opt(), FlagGroup::Write, true);
     run([=](TTComXDlg &c) { return c.ISO15693_WriteAFI(afi, f); }, true);
 }
@@ -277,16 +288,9 @@ void CommandActions::MnLockAFIClick()
 
 void CommandActions::MnWrietDSFIDClick()
 {
-    TInp3Data1Dlg dlg(host_.hostWindow());
-    dlg.setWindowTitle(kValuesCaption);
-    hideNumber(dlg.STTitle1, dlg.IntEd1);
-    hideNumber(dlg.STTitle2, dlg.IntEd2);
-    dlg.STTitle3->setText(QStringLiteral("データ（１６進）"));
-    setNumber(dlg.IntEd3, 16, st().LastAfiDsfid & 0xFF);
-    if (dlg.exec() != kModalOk)
+    uint8_t dsfid = 0;
+    if (!askAfiDsfid(dsfid))
         return;
-    st().LastAfiDsfid = uint16_t(dlg.IntEd3->value());
-    const uint8_t dsfid = uint8_t(st().LastAfiDsfid);
     const uint8_t f = RequestFlagsFor(opt(), FlagGroup::Write, true);
     run([=](TTComXDlg &c) { return c.ISO15693_WrietDSFID(dsfid, f); }, true);
 }
@@ -308,18 +312,8 @@ void CommandActions::MnGetSystemInfoClick()
 
 void CommandActions::MnGetMBlockSecStClick()
 {
-    TInp3Data2Dlg dlg(false, host_.hostWindow());
-    dlg.setWindowTitle(kValuesCaption);
-    dlg.STTitle1->setText(QStringLiteral("ブロックＮＯ"));
-    dlg.STTitle2->setText(QStringLiteral("ブロック数"));
-    setNumber(dlg.IntEd1, 10, st().MultiFirstBlock);
-    setNumber(dlg.IntEd2, 10, st().MultiBlockCount);
-    dlg.STTitle3->setText(QString());
-    dlg.EdString->hide();
-    if (dlg.exec() != kModalOk)
+    if (!askFirstAndCount(false))
         return;
-    st().MultiFirstBlock = uint8_t(dlg.IntEd1->value());
-    st().MultiBlockCount = uint8_t(dlg.IntEd2->value());
     const uint8_t first = st().MultiFirstBlock, count = st().MultiBlockCount;
     const uint8_t f = RequestFlagsFor(opt(), FlagGroup::Uid, true);
     run([=](TTComXDlg &c) { return c.ISO15693_GetMBlockSecSt(first, count, f); }, true);

@@ -67,6 +67,10 @@ private:
     bool askBlockNo(uint8_t &block);
     // Block number and text entry of WriteSingleBlock and Write1Block(Select).
     bool askSingleBlockText(uint8_t &block, QByteArray &bytes);
+    // The AFI/DSFID entry (hexadecimal, shared action memory).
+    bool askAfiDsfid(uint8_t &value);
+    // First block and block count (MultiFirstBlock, MultiBlockCount), with or without the text.
+    bool askFirstAndCount(bool withText);
     bool refuseWrite(int dataBytes, int overhead, uint8_t flags);
     void txOffStep();
 

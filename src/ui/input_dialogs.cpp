@@ -31,6 +31,17 @@ IntEdit *makeNumber(QWidget *parent, const char *name, int radix)
     return e;
 }
 
+// Three prompt/field rows, then the buttons.
+void threeRows(QWidget *dlg, QLabel *const (&prompts)[3], QWidget *const (&fields)[3], QWidget *buttons)
+{
+    auto *g = new QGridLayout(dlg);
+    for (int i = 0; i < 3; ++i) {
+        g->addWidget(prompts[i], i, 0);
+        g->addWidget(fields[i], i, 1);
+    }
+    g->addWidget(buttons, 3, 0, 1, 2);
+}
+
 } // namespace
 
 InputDialogBase::InputDialogBase(QWidget *parent) : QDialog(parent)
@@ -88,14 +99,7 @@ TInp3Data1Dlg::TInp3Data1Dlg(QWidget *parent) : InputDialogBase(parent)
     IntEd1 = makeNumber(this, "IntEd1", 16);
     IntEd2 = makeNumber(this, "IntEd2", 16);
     IntEd3 = makeNumber(this, "IntEd3", 16);
-    auto *g = new QGridLayout(this);
-    g->addWidget(STTitle1, 0, 0);
-    g->addWidget(IntEd1, 0, 1);
-    g->addWidget(STTitle2, 1, 0);
-    g->addWidget(IntEd2, 1, 1);
-    g->addWidget(STTitle3, 2, 0);
-    g->addWidget(IntEd3, 2, 1);
-    g->addWidget(buttonRow(), 3, 0, 1, 2);
+    threeRows(this, {STTitle1, STTitle2, STTitle3}, {IntEd1, IntEd2, IntEd3}, buttonRow());
 }
 
 TInp3Data2Dlg::TInp3Data2Dlg(bool focusOnString, QWidget *parent)
@@ -109,14 +113,7 @@ TInp3Data2Dlg::TInp3Data2Dlg(bool focusOnString, QWidget *parent)
     IntEd2 = makeNumber(this, "IntEd2", 10);
     EdString = new QLineEdit(this);
     EdString->setObjectName(QStringLiteral("EdString"));
-    auto *g = new QGridLayout(this);
-    g->addWidget(STTitle1, 0, 0);
-    g->addWidget(IntEd1, 0, 1);
-    g->addWidget(STTitle2, 1, 0);
-    g->addWidget(IntEd2, 1, 1);
-    g->addWidget(STTitle3, 2, 0);
-    g->addWidget(EdString, 2, 1);
-    g->addWidget(buttonRow(), 3, 0, 1, 2);
+    threeRows(this, {STTitle1, STTitle2, STTitle3}, {IntEd1, IntEd2, EdString}, buttonRow());
 }
 
 void TInp3Data2Dlg::showEvent(QShowEvent *event)

@@ -273,149 +273,104 @@ void Reader::cmdN(const QByteArray &d)
     if (d.isEmpty())
         return nack(0x41);
     const uint8_t sub = uint8_t(d.at(0));
+    if (sub == 0x00 || sub == 0x10)
+        return modeSetting(d);
+    if (sub == 0x70 || sub == 0x72)
+        return eeprom(d, true);
+    int len;
     switch (sub) {
-    case 0x00:
-    case 0x10: {
-        if (d.size() < 7)
-            return nack(0x41);
-        const uint8_t mode = uint8_t(d.at(1));
-        if (mode == 0x23) {
-            // Polling write: block, count, data, flags and perhaps the UID follow.
-            const int c = u8(d, 8);
-            const int flagsAt = 9 + c;
-            if (d.size() < flagsAt + 1)
-                return nack(0x41);
-            const bool withUid = (uint8_t(d.at(flagsAt)) & 3) == 1;
-            if (d.size() != flagsAt + 1 + (withUid ? 8 : 0))
-                return nack(0x41);
-            m_polWrite = d.mid(7);
-        } else if (d.size() != 7) {
-            return nack(0x41);
-        }
-        const uint16_t pt = mode == 0x51 ? m_pollTime : uint16_t((uint8_t(d.at(5)) << 8) | uint8_t(d.at(6)));
-        if (sub == 0x10) {
-            area1[8] = d.at(3);
-            area1[9] = char(mode);
-        }
-        ack(0x00);
-        setMode(mode, uint8_t(d.at(2)), uint8_t(d.at(3)), pt, uint8_t(d.at(5)));
-        return;
+    case 0x52: case 0x60: case 0x71: case 0x9D: len = 1; break;
+    case 0x9F: len = 3; break;
+    case 0x55: len = 4; break;
+    case 0x57: len = 6; break;
+    case 0x50: len = 9; break;
+    case 0x92: len = 10; break;
+    case 0x09: case 0x19: case 0x51: case 0x56: case 0x9C: case 0x9E: len = 2; break;
+    default:
+        if (paramByte(sub) < 0)
+            return nack(0x44);
+        len = 2;
+        break;
     }
+    if (!lenIs(d, len))
+        return;
+    const uint8_t v = uint8_t(u8(d, 1));
+    switch (sub) {
     case 0x09:
     case 0x19:
-        if (!lenIs(d, 2))
-            return;
-        m_s6700 = uint8_t(d.at(1));
+        m_s6700 = v;
         if (sub == 0x19)
-            area1[4] = d.at(1);
-        ack(0x09);
-        return;
-    case 0x50:
-        if (!lenIs(d, 9))
-            return;
-        currentUid = d.mid(1, 8);
-        ack(0x50);
-        return;
-    case 0x51:
-        if (!lenIs(d, 2))
-            return;
-        area1[5] = d.at(1);
-        ack(0x51);
-        return;
-    case 0x52:
-        if (!lenIs(d, 1))
-            return;
-        ack(0x52);
-        powerDown = true;
-        return;
-    case 0x55:
-        if (!lenIs(d, 4))
-            return;
-        ledState[d.at(1) ? 1 : 0] = uint8_t(d.at(2));
-        ack(0x55);
-        return;
-    case 0x56:
-        if (!lenIs(d, 2))
-            return;
-        extPort = uint8_t(d.at(1));
-        ack(0x56);
-        return;
-    case 0x57:
-        if (!lenIs(d, 6))
-            return;
-        lastBuzzer = uint8_t(d.at(4));
-        ack(0x57);
-        return;
-    case 0x60:
-        if (!lenIs(d, 1))
-            return;
-        okCount = failCount = 0;
-        ack(0x60);
-        return;
-    case 0x70:
-    case 0x72:
-        return eeprom(d, true);
+            area1[4] = char(v);
+        break;
+    case 0x50: currentUid = d.mid(1, 8); break;
+    case 0x51: area1[5] = char(v); break;
+    case 0x52: break; // sleeps once the ACK is out
+    case 0x55: ledState[v ? 1 : 0] = uint8_t(u8(d, 2)); break;
+    case 0x56: extPort = v; break;
+    case 0x57: lastBuzzer = uint8_t(u8(d, 4)); break;
+    case 0x60: okCount = failCount = 0; break;
     case 0x71:
-        if (!lenIs(d, 1))
-            return;
         area1 = defaultArea1(m_factoryId);
         area2 = defaultArea2();
-        ack(0x71);
-        return;
+        break;
     case 0x92: {
-        if (!lenIs(d, 10))
-            return;
-        const int addr = (uint8_t(d.at(1)) << 8) | uint8_t(d.at(2));
-        const int n = qBound(0, int(uint8_t(d.at(3))), 4);
+        const int addr = (v << 8) | u8(d, 2);
+        const int n = qBound(0, u8(d, 3), 4);
         for (int i = 0; i < n; ++i)
             ram[(addr + i) & 0xFFFF] = d.at(4 + i);
-        ack(0x92);
-        return;
+        break;
     }
     case 0x9C:
-        if (!lenIs(d, 2))
-            return;
-        if (uint8_t(d.at(1)) > 63)
+        if (v > 63)
             return nack(0x41);
-        antenna = uint8_t(d.at(1));
-        ack(0x9C);
-        return;
-    case 0x9D:
-        if (!lenIs(d, 1))
-            return;
-        ack(0x9D);
-        restart();
-        return;
-    case 0x9E: {
-        if (!lenIs(d, 2))
-            return;
-        const uint8_t v = uint8_t(d.at(1));
+        antenna = v;
+        break;
+    case 0x9D: break; // restarts once the ACK is out
+    case 0x9E:
         if (v > 2)
             return nack(0x41);
         // Switching the carrier off takes the power from every tag.
-        if (v == 0 || v == 2)
+        if (v != 1)
             m_field.resetStates();
         txOn = v != 0;
-        ack(0x9E);
-        return;
+        break;
+    case 0x9F: ioPort = uint8_t((ioPort & ~v) | (u8(d, 2) & v)); break;
+    default: area1[paramByte(sub)] = char(v); break;
     }
-    case 0x9F:
-        if (!lenIs(d, 3))
-            return;
-        ioPort = uint8_t((ioPort & ~uint8_t(d.at(1))) | (uint8_t(d.at(2)) & uint8_t(d.at(1))));
-        ack(0x9F);
-        return;
-    default: {
-        const int b = paramByte(sub);
-        if (b < 0)
-            return nack(0x44);
-        if (!lenIs(d, 2))
-            return;
-        area1[b] = d.at(1);
-        ack(sub);
-        return;
+    ack(sub == 0x19 ? 0x09 : sub);
+    if (sub == 0x52)
+        powerDown = true;
+    else if (sub == 0x9D)
+        restart();
+}
+
+// [0] store flag, [1] mode, [2] mode byte 2, [3] flags, [4] 0x01, [5..6]
+// polling time (mode 0x51: the block number); polling write carries more.
+void Reader::modeSetting(const QByteArray &d)
+{
+    if (d.size() < 7)
+        return nack(0x41);
+    const uint8_t mode = uint8_t(d.at(1));
+    if (mode == 0x23) {
+        // Polling write: block, count, data, flags and perhaps the UID follow.
+        const int c = u8(d, 8);
+        const int flagsAt = 9 + c;
+        if (d.size() < flagsAt + 1)
+            return nack(0x41);
+        const bool withUid = (uint8_t(d.at(flagsAt)) & 3) == 1;
+        if (d.size() != flagsAt + 1 + (withUid ? 8 : 0))
+            return nack(0x41);
+        m_polWrite = d.mid(7);
+    } else if (d.size() != 7) {
+        return nack(0x41);
     }
+    const uint16_t pt = mode == 0x51 ? m_pollTime : uint16_t((uint8_t(d.at(5)) << 8) | uint8_t(d.at(6)));
+    if (uint8_t(d.at(0)) == 0x10) {
+        area1[8] = d.at(3);
+        area1[9] = char(mode);
     }
+    ack(0x00);
+    setMode(mode, uint8_t(d.at(2)), uint8_t(d.at(3)), pt, uint8_t(d.at(5)));
 }
 
 // -------------------------------------------------------------- tag helpers

@@ -88,6 +88,7 @@ private:
     void eeprom(const QByteArray &d, bool write);
     void cmdO(const QByteArray &d);
     void cmdN(const QByteArray &d);
+    void modeSetting(const QByteArray &d);
     void cmdX(const QByteArray &d);
     void cmdU(const QByteArray &d);
     void cmdQ(const QByteArray &d);

@@ -115,9 +115,9 @@ void TKX9AppForm::buildToolBar()
     const struct {
         const char *name, *text, *hint, *item;
     } forwards[] = {
-        {"TBtModeSet", "タグ", "タグの動作モードの設定", "MnSetMode2"},
-        {"TBtSetConf", "動作", "動作モードの設定", "MnSetDousa"},
-        {"TBtDataWrite", "書込", "タグへのデータの書き込み", "MnDataWrite"},
+        {"TBtModeSet", "Ｔ", "タグの動作モードの設定", "MnSetMode2"},
+        {"TBtSetConf", "Ｍ", "動作モードの設定", "MnSetDousa"},
+        {"TBtDataWrite", "Ｗ", "タグへのデータの書き込み", "MnDataWrite"},
     };
     for (const auto &f : forwards) {
         if (f.item == QLatin1String("MnDataWrite"))
@@ -138,21 +138,25 @@ void TKX9AppForm::buildToolBar()
     const struct {
         const char *name, *text, *hint;
     } modes[] = {
-        {"TBtSetCmdMode", "CMD", "コマンドモードへ"},
-        {"TBtSetATRMD", "AUTO", "オートスキャンモードへ"},
-        {"TBtSetTest1Mode", "INV", "連続インベントリモードへ"},
+        {"TBtSetCmdMode", "Ｃ", "コマンドモードへ"},
+        {"TBtSetATRMD", "Ａ", "オートスキャンモードへ"},
+        {"TBtSetTest1Mode", "Ｉ", "連続インベントリモードへ"},
     };
     for (const auto &m : modes) {
-        QAction *b = button(m.name, QString::fromLatin1(m.text), QString::fromUtf8(m.hint));
+        QAction *b = button(m.name, QString::fromUtf8(m.text), QString::fromUtf8(m.hint));
         b->setCheckable(true);
         modeButtons_->addAction(b);
     }
     ToolBar1->addSeparator();
     ToolBar1->addSeparator();
     // The toolbar gesture needs the double clicks on the bar and its buttons.
+    // Small square buttons as designed, so the connection panel fits beside them.
     ToolBar1->installEventFilter(this);
-    for (QToolButton *tb : ToolBar1->findChildren<QToolButton *>())
+    for (QToolButton *tb : ToolBar1->findChildren<QToolButton *>()) {
         tb->installEventFilter(this);
+        if (tb->defaultAction())
+            tb->setFixedSize(26, 24);
+    }
 
     auto *spacer = new QWidget(ToolBar1);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);

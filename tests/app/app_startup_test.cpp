@@ -168,9 +168,14 @@ private slots:
     void inOutOffGivesFourColumnsAndGridPage()
     {
         AppFixture f;
-        f.create(AppFixture::TcpServerOptions() + "fUseInOutFormat=0\r\nfDufaultTab=0\r\n");
-        QCOMPARE(f.window->grid()->columnCount(), 4);
-        QCOMPARE(f.window->findChild<QTabWidget *>(QStringLiteral("PageControl1"))->currentIndex(), 0);
+        QVERIFY(f.start(AppFixture::TcpServerOptions() + "fUseInOutFormat=0\r\nfDufaultTab=0\r\n"));
+        TKX9AppForm &w = *f.window;
+        QVERIFY(f.waitBoxSeen);
+        QCOMPARE(w.grid()->columnCount(), 4);
+        QCOMPARE(w.width(), TKX9AppForm::kDesignWidth);
+        QCOMPARE(w.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->currentIndex(), 0);
+        // The connection panel fits beside the buttons at the designed width.
+        QVERIFY(w.findChild<QWidget *>(QStringLiteral("Panel1"))->isVisible());
     }
 
     // Last: the translation stays installed for the rest of the process.

@@ -5,7 +5,9 @@
 #include "sim_process.h"
 #include "sim_wire.h"
 
+#include <QLocalSocket>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <libtelnet.h>
@@ -91,6 +93,7 @@ private slots:
     void lanSpeedGatesData();
     void ptyHonoursLineSpeed();
     void clientRoleReconnects();
+    void controlSocket();
 };
 
 void SimLinksTest::telnetConsole()
@@ -222,6 +225,29 @@ void SimLinksTest::clientRoleReconnects()
     wire::Reader rx2(s2);
     s2->write(wire::frame('O', hex("90 00")));
     QCOMPARE(wire::body(rx2.next()).left(2), hex("30 90"));
+}
+
+void SimLinksTest::controlSocket()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ctl");
+    SimProcess sim;
+    QVERIFY2(sim.start({"--control-socket", path}), qPrintable(sim.errorString()));
+    QLocalSocket c;
+    c.connectToServer(path);
+    QVERIFY(c.waitForConnected(3000));
+    auto ask = [&](const QByteArray &line) {
+        c.write(line + "\n");
+        QDeadlineTimer dl(3000);
+        while (!c.canReadLine() && !dl.hasExpired())
+            c.waitForReadyRead(50);
+        return c.readLine().trimmed();
+    };
+    QCOMPARE(ask("tag add E004010012345678"), QByteArray("OK E004010012345678"));
+    QCOMPARE(ask("tags"), QByteArray("OK 1 E004010012345678"));
+    QCOMPARE(ask("tag add E104010012345678"), QByteArray("ERR an ISO 15693 UID starts with E0: E104010012345678"));
+    // Both control doors drive the same simulator.
+    QCOMPARE(sim.control("tags"), QString("OK 1 E004010012345678"));
 }
 
 QTEST_GUILESS_MAIN(SimLinksTest)

@@ -251,37 +251,57 @@ void SimReaderTest::parameterRecord()
 
 void SimReaderTest::modeSwitchReports_data()
 {
-    QTest::addColumn<QByteArray>("modeFrame");
+    QTest::addColumn<QByteArray>("before");    // a setting sent first, its ACK checked
+    QTest::addColumn<QByteArray>("start");     // the request that starts the reports
+    QTest::addColumn<QByteArray>("ack");
     QTest::addColumn<char>("kind");
-    QTest::addColumn<QByteArray>("expected"); // data of one expected report
-    // Flags 0x0C: anticollision + continuous; 0x20 adds the UID to the data.
-    QTest::newRow("auto-scan, user data only") << hex("4E 00 01 00 0C 01 00 05") << 'D' << QByteArray("EFGH");
-    QTest::newRow("auto-scan, UID + data") << hex("4E 00 01 00 2C 01 00 05") << 'd'
-                                           << withUids("<B>") + QByteArray("efgh");
-    QTest::newRow("continuous inventory") << hex("4E 00 50 00 0C 01 00 05") << 'I' << withUids("00 <B>");
-    QTest::newRow("RDLOOP mode") << hex("4E 00 58 00 0C 01 00 05") << 'L' << withUids("<B>") + QByteArray("efgh");
+    QTest::addColumn<QByteArray>("expected");  // data of one expected report
+    QTest::addColumn<int>("distinct");         // distinct reports to expect
+    // Flags 0x0C: anticollision + continuous; 0x20 adds the identifier to the data.
+    const QByteArray none;
+    QTest::newRow("auto-scan, user data only")
+        << none << hex("4E 00 01 00 0C 01 00 05") << hex("30 00") << 'D' << QByteArray("EFGH") << 2;
+    QTest::newRow("auto-scan, UID + data")
+        << none << hex("4E 00 01 00 2C 01 00 05") << hex("30 00") << 'd' << withUids("<B>") + QByteArray("efgh") << 2;
+    QTest::newRow("auto-scan, Tag-it protocol: 4-byte SID + data")
+        << hex("4E 09 88") << hex("4E 00 01 00 2C 01 00 05") << hex("30 00") << 'd'
+        << hex("44 33 22 11") + QByteArray("wxyz") << 1;
+    QTest::newRow("continuous inventory")
+        << none << hex("4E 00 50 00 0C 01 00 05") << hex("30 00") << 'I' << withUids("00 <B>") << 2;
+    QTest::newRow("RDLOOP mode")
+        << none << hex("4E 00 58 00 0C 01 00 05") << hex("30 00") << 'L' << withUids("<B>") + QByteArray("efgh") << 2;
+    QTest::newRow("16-slot inventory loop")
+        << none << hex("78 F1 00 00 00 00 00 00 00 00 00 00 00 00") << hex("30 F1") << 'i'
+        << withUids("02 00 00 <A> <B>") << 1;
 }
 
 void SimReaderTest::modeSwitchReports()
 {
-    QFETCH(QByteArray, modeFrame);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, start);
+    QFETCH(QByteArray, ack);
     QFETCH(char, kind);
     QFETCH(QByteArray, expected);
+    QFETCH(int, distinct);
     Bench b;
-    QVERIFY(b.start(kTwoTags));
-    QCOMPARE(b.ask(modeFrame).toHex(' '), hex("30 00").toHex(' '));
-    // Both tags are reported, repeatedly, until command mode is set again.
+    QVERIFY(b.start(QByteArray(kTwoTags) + "tagit 11223344 text=WXYZwxyz\n"));
+    if (!before.isEmpty())
+        QCOMPARE(b.ask(before).left(1), QByteArray("0"));
+    QCOMPARE(b.ask(start).toHex(' '), ack.toHex(' '));
+    // The tags are reported, repeatedly, until command mode is set again.
     QSet<QByteArray> reports;
-    for (int i = 0; i < 8 && reports.size() < 2; ++i) {
+    for (int i = 0; i < 8 && reports.size() < distinct; ++i) {
         const QByteArray r = wire::body(b.rx.next());
         QCOMPARE(r.left(1), QByteArray(1, kind));
         reports.insert(r.mid(1));
     }
-    QCOMPARE(reports.size(), 2);
-    QVERIFY(reports.contains(expected));
-    QCOMPARE(b.sim.control("get mode"), QString("OK %1 %2")
-                                            .arg(QString::fromLatin1(modeFrame.mid(2, 1).toHex().toUpper()),
-                                                 QString::fromLatin1(modeFrame.mid(4, 1).toHex().toUpper())));
+    QCOMPARE(reports.size(), distinct);
+    QVERIFY2(reports.contains(expected), qPrintable(QStringList([&] {
+                 QStringList l;
+                 for (const QByteArray &r : reports)
+                     l << QString::fromLatin1(r.toHex(' '));
+                 return l;
+             }()).join(" | ")));
     b.sock.write(wire::frame('N', hex("00 00 00 0C 01 00 05"), kId));
     // Reports already on their way may still come; the ACK ends them.
     QByteArray f;
@@ -290,6 +310,7 @@ void SimReaderTest::modeSwitchReports()
     } while (!f.isEmpty() && f.at(0) == kind);
     QCOMPARE(f.toHex(' '), hex("30 00").toHex(' '));
     QCOMPARE(b.rx.drain(700), QByteArray());
+    QCOMPARE(b.sim.control("get mode"), QString("OK 00 0C"));
 }
 
 void SimReaderTest::gateCountReport_data()

@@ -220,8 +220,11 @@ private slots:
         QCOMPARE(reads, 0);   // ISO 15693 menu disabled outside command mode
         QCOMPARE(clears, 1);  // the pop-up's keys always work
         w.ApplyCommandModeGating(true);
+        f.driver.expect().pressCancel();   // whatever the action asks first, the operator cancels
         QTest::keyClick(&w, Qt::Key_F4, Qt::ControlModifier);
         QCOMPARE(reads, 1);
+        QVERIFY(f.driver.waitAllAnswered(5000));
+        QVERIFY2(f.driver.ok(), qPrintable(f.driver.report()));
     }
 
     void toolbarButtonsAndGesture()

@@ -4,7 +4,7 @@
 // queue of scripted replies. A 20 ms timer drains the receiver the way the
 // main window's receive timer does.
 #include "commands/ttcomxdlg.h"
-#include "link/log_target.h"
+#include "memory_log.h"
 #include "link/main_state.h"
 #include "link/options.h"
 
@@ -18,14 +18,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
-
-class MemoryLog : public kx9::LogTarget {
-public:
-    int lineCount() const override { return int(lines.size()); }
-    void clearLog() override { lines.clear(); }
-    void appendLine(const QString &line) override { lines << line; }
-    QStringList lines;
-};
 
 // Hex text "02 01 30" to bytes (blanks between pairs).
 inline QByteArray hexBytes(const char *text)

@@ -1,7 +1,7 @@
 // The command module against kx9sim over loopback TCP: queries with their
 // values, a tag inventory and block reads, and the NACK of a locked block.
 #include "commands/ttcomxdlg.h"
-#include "link/log_target.h"
+#include "memory_log.h"
 #include "link/main_state.h"
 #include "link/options.h"
 #include "sim_process.h"
@@ -12,14 +12,6 @@
 #include <memory>
 
 namespace {
-
-class MemoryLog : public kx9::LogTarget {
-public:
-    int lineCount() const override { return int(lines.size()); }
-    void clearLog() override { lines.clear(); }
-    void appendLine(const QString &line) override { lines << line; }
-    QStringList lines;
-};
 
 // Area-1 parameter words 1-20 as a reader leaves the factory (R/W ID 0).
 const QByteArray kDefaultArea1 = QByteArray::fromHex(

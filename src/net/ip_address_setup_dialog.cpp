@@ -1,5 +1,6 @@
 #include "net/ip_address_setup_dialog.h"
 
+#include "net/net_widgets.h"
 #include "ui/int_edit.h"
 
 #include <QButtonGroup>
@@ -11,25 +12,12 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace kx9 {
 
-namespace {
-
-IntEdit *numberBox(QWidget *parent, const QString &name, int max, int width)
-{
-    auto *e = new IntEdit(parent);
-    e->setObjectName(name);
-    e->setRange(0, max);
-    e->setFixedWidth(width);
-    return e;
-}
-
-} // namespace
 
 TSetIPAddr1Dlg::TSetIPAddr1Dlg(QWidget *parent) : QDialog(parent)
 {
@@ -60,17 +48,11 @@ TSetIPAddr1Dlg::TSetIPAddr1Dlg(QWidget *parent) : QDialog(parent)
 
     auto *RGIPMode = new QGroupBox(QStringLiteral("TCP/IP動作モード（PC側）"), this);
     RGIPMode->setObjectName(QStringLiteral("RGIPMode"));
-    modes_ = new QButtonGroup(this);
     auto *ml = new QHBoxLayout(RGIPMode);
-    const char *modeNames[] = {"クライアント", "サーバー"};
-    for (int i = 0; i < 2; ++i) {
-        auto *r = new QRadioButton(QString::fromUtf8(modeNames[i]), RGIPMode);
-        modes_->addButton(r, i);
-        ml->addWidget(r);
-    }
+    modes_ = RadioRow(RGIPMode, ml, {QStringLiteral("クライアント"), QStringLiteral("サーバー")});
     ml->addSpacing(16);
     ml->addWidget(new QLabel(QStringLiteral("ポート番号"), RGIPMode));
-    Ed_SPortNum = numberBox(RGIPMode, QStringLiteral("Ed_SPortNum"), 65535, 70);
+    Ed_SPortNum = NumberBox(RGIPMode, QStringLiteral("Ed_SPortNum"), 65535, 70);
     ml->addWidget(Ed_SPortNum);
     ml->addStretch();
     lay->addWidget(RGIPMode);
@@ -78,17 +60,9 @@ TSetIPAddr1Dlg::TSetIPAddr1Dlg(QWidget *parent) : QDialog(parent)
     auto *dest = new QGroupBox(QStringLiteral("接続先"), this);
     auto *dl = new QGridLayout(dest);
     dl->addWidget(new QLabel(QStringLiteral("IPアドレス"), dest), 0, 0);
-    auto *addr = new QHBoxLayout;
-    for (int i = 0; i < 4; ++i) {
-        Ed_CIP[i] = numberBox(dest, QStringLiteral("Ed_CIP%1").arg(i + 1), 255, 44);
-        addr->addWidget(Ed_CIP[i]);
-        if (i < 3)
-            addr->addWidget(new QLabel(QStringLiteral("."), dest));
-    }
-    addr->addStretch();
-    dl->addLayout(addr, 0, 1);
+    dl->addLayout(AddressRow(dest, [](int i) { return QStringLiteral("Ed_CIP%1").arg(i + 1); }, Ed_CIP), 0, 1);
     dl->addWidget(new QLabel(QStringLiteral("ポート番号"), dest), 1, 0);
-    Ed_CPortNum = numberBox(dest, QStringLiteral("Ed_CPortNum"), 65535, 70);
+    Ed_CPortNum = NumberBox(dest, QStringLiteral("Ed_CPortNum"), 65535, 70);
     dl->addWidget(Ed_CPortNum, 1, 1, Qt::AlignLeft);
     lay->addWidget(dest);
 
@@ -208,11 +182,7 @@ void TSetIPAddr1Dlg::takeValues(int &TCPPort, int &fTCPServer, int &TCPServPort,
     fTCPServer = modes_->checkedId() == 1 ? 1 : 0;
     TCPPort = Ed_SPortNum->value();
     TCPServPort = Ed_CPortNum->value();
-    TCPServAddr = QStringLiteral("%1.%2.%3.%4")
-                      .arg(Ed_CIP[0]->value())
-                      .arg(Ed_CIP[1]->value())
-                      .arg(Ed_CIP[2]->value())
-                      .arg(Ed_CIP[3]->value());
+    TCPServAddr = AddressText(Ed_CIP);
 }
 
 bool IpAddressSetupDialog(QWidget *parent, int &TCPPort, int &fTCPServer, int &TCPServPort, QString &TCPServAddr)

@@ -1,6 +1,7 @@
 #include "net/lan_connection_dialog.h"
 
 #include "link/options.h"
+#include "net/net_widgets.h"
 #include "ui/int_edit.h"
 
 #include <QButtonGroup>
@@ -9,23 +10,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace kx9 {
 
-namespace {
-
-IntEdit *numberBox(QWidget *parent, const char *name, int max, int width)
-{
-    auto *e = new IntEdit(parent);
-    e->setObjectName(QLatin1String(name));
-    e->setRange(0, max);
-    e->setFixedWidth(width);
-    return e;
-}
-
-} // namespace
 
 TSetTCPIPDlg::TSetTCPIPDlg(QWidget *parent) : QDialog(parent)
 {
@@ -35,20 +23,13 @@ TSetTCPIPDlg::TSetTCPIPDlg(QWidget *parent) : QDialog(parent)
 
     RadioGroup1 = new QGroupBox(QStringLiteral("動作モード"), this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    roles_ = new QButtonGroup(this);
-    auto *rl = new QHBoxLayout(RadioGroup1);
-    const char *roleNames[] = {"クライアント", "サーバー"};
-    for (int i = 0; i < 2; ++i) {
-        auto *r = new QRadioButton(QString::fromUtf8(roleNames[i]), RadioGroup1);
-        roles_->addButton(r, i);
-        rl->addWidget(r);
-    }
+    roles_ = RadioRow(RadioGroup1, new QHBoxLayout(RadioGroup1), {QStringLiteral("クライアント"), QStringLiteral("サーバー")});
     lay->addWidget(RadioGroup1);
 
     auto *server = new QGroupBox(QStringLiteral("サーバモード"), this);
     auto *sl = new QHBoxLayout(server);
     sl->addWidget(new QLabel(QStringLiteral("ポート番号"), server));
-    EdTCPPort = numberBox(server, "EdTCPPort", 65535, 70);
+    EdTCPPort = NumberBox(server, QStringLiteral("EdTCPPort"), 65535, 70);
     sl->addWidget(EdTCPPort);
     sl->addStretch();
     lay->addWidget(server);
@@ -56,18 +37,9 @@ TSetTCPIPDlg::TSetTCPIPDlg(QWidget *parent) : QDialog(parent)
     auto *client = new QGroupBox(QStringLiteral("クライアントモード"), this);
     auto *cl = new QGridLayout(client);
     cl->addWidget(new QLabel(QStringLiteral("サーバのアドレス"), client), 0, 0);
-    auto *addr = new QHBoxLayout;
-    for (int i = 0; i < 4; ++i) {
-        const QByteArray name = "EdTCPIP1_" + QByteArray::number(i + 1);
-        EdTCPIP1[i] = numberBox(client, name.constData(), 255, 44);
-        addr->addWidget(EdTCPIP1[i]);
-        if (i < 3)
-            addr->addWidget(new QLabel(QStringLiteral("."), client));
-    }
-    addr->addStretch();
-    cl->addLayout(addr, 0, 1);
+    cl->addLayout(AddressRow(client, [](int i) { return QStringLiteral("EdTCPIP1_%1").arg(i + 1); }, EdTCPIP1), 0, 1);
     cl->addWidget(new QLabel(QStringLiteral("ポート番号"), client), 1, 0);
-    EdTCPServPort = numberBox(client, "EdTCPServPort", 65535, 70);
+    EdTCPServPort = NumberBox(client, QStringLiteral("EdTCPServPort"), 65535, 70);
     cl->addWidget(EdTCPServPort, 1, 1, Qt::AlignLeft);
     lay->addWidget(client);
 
@@ -114,11 +86,7 @@ void TSetTCPIPDlg::setAddressText(const QString &text)
 
 QString TSetTCPIPDlg::addressText() const
 {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(EdTCPIP1[0]->value())
-        .arg(EdTCPIP1[1]->value())
-        .arg(EdTCPIP1[2]->value())
-        .arg(EdTCPIP1[3]->value());
+    return AddressText(EdTCPIP1);
 }
 
 void TSetTCPIPDlg::showValues(const Values &v)

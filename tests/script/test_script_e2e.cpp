@@ -58,8 +58,10 @@ class TestScriptE2E : public QObject {
         monitor.start(QStringLiteral(KX9_MONITOR_PATH),
                       {"--ini", path("kx9monitor.ini"), "--script", path("script.txt")});
         MonitorRun run;
-        if (!monitor.waitForStarted(10000))
+        if (!monitor.waitForStarted(10000)) {
+            run.err = QStringLiteral("cannot start kx9monitor: ") + monitor.errorString();
             return run;
+        }
         run.finished = monitor.waitForFinished(timeoutMs);
         if (!run.finished)
             monitor.kill();
@@ -104,7 +106,7 @@ private slots:
             "save-log log.txt\n"
             "save-grid grid.tsv\n"
             "quit\n");
-        QVERIFY2(run.finished, "the script did not end");
+        QVERIFY2(run.finished, qPrintable("the script did not end: " + run.err));
         QVERIFY2(run.exitCode == 0, qPrintable(run.err + run.out));
 
         const QStringList log = readText(path("log.txt")).split(u'\n');
@@ -147,7 +149,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, error);
         const MonitorRun run = runScript(script, 40000);
-        QVERIFY2(run.finished, "the script hung");
+        QVERIFY2(run.finished, qPrintable("the script hung: " + run.err));
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(error), qPrintable(run.err));
     }

@@ -620,8 +620,10 @@ void TKX9AppForm::endStartUp(bool running)
 
 void TKX9AppForm::StartUp()
 {
-    if (closed_)
+    if (closed_ || closeRequested_) {
+        endStartUp(false);
         return;
+    }
     startState_ = StartState::Starting;
     const int mode = options_.UseUSB;
     // Serial and USB links are not in this build yet: say so and end cleanly.
@@ -644,11 +646,11 @@ void TKX9AppForm::StartUp()
                                ? LanConnectionDialogAtStart(this, options_)
                                : IpAddressSetupDialog(this, options_.TCPPort, options_.fTCPServer,
                                                       options_.TCPServPort, options_.TCPServAddr);
-    if (!confirmed || closed_) {
+    if (!confirmed || closeRequested_) {
         endStartUp(false);
         return;
     }
-    if (!createModuleAndOpen() || !waitForTcpConnection() || closed_) {
+    if (!createModuleAndOpen() || !waitForTcpConnection() || closeRequested_) {
         endStartUp(false);
         return;
     }
@@ -675,7 +677,7 @@ bool TKX9AppForm::createModuleAndOpen()
     comm_->tagList().setView(StringGrid1);
     comm_->tagList().setOptions(&options_);
     comm_->Open();
-    return !closed_;
+    return !closeRequested_;
 }
 
 bool TKX9AppForm::waitForTcpConnection()
@@ -713,6 +715,14 @@ void TKX9AppForm::showConnectionPanel()
 
 void TKX9AppForm::closeEvent(QCloseEvent *e)
 {
+    if (startState_ == StartState::Starting) {
+        // Start-up is still on the stack (the module's connect wait runs the
+        // event loop): tearing the module down now would pull it from under
+        // that wait. Start-up ends the tool at its next step instead.
+        closeRequested_ = true;
+        e->ignore();
+        return;
+    }
     if (!closed_) {
         closed_ = true;
         // Options first, then the module (which saves ComDebug and closes the link).
@@ -722,8 +732,7 @@ void TKX9AppForm::closeEvent(QCloseEvent *e)
             comm_->Close();
             delete comm_.data();
         }
-        if (startState_ != StartState::Starting)
-            startState_ = StartState::Ended;
+        startState_ = StartState::Ended;
     }
     e->accept();
     QMainWindow::closeEvent(e);

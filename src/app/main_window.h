@@ -142,6 +142,7 @@ private:
     bool commandMode_ = false;
     bool startRequested_ = false;
     bool closed_ = false;
+    bool closeRequested_ = false;   // a close asked for while start-up runs
     StartState startState_ = StartState::NotStarted;
 
     QToolBar *ToolBar1 = nullptr;

@@ -125,6 +125,23 @@ private slots:
         QCOMPARE(file.contains("[ComDebug]"), comDebugWritten);
     }
 
+    void closeDuringStartUpEndsAtTheNextStep()
+    {
+        AppFixture f;
+        f.create(AppFixture::TcpServerOptions());
+        f.driver.expect(QStringLiteral("TSetTCPIPDlg"))
+            .then([&](QWidget *) { f.window->close(); })
+            .press(QStringLiteral("接続"));
+        f.window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->startState() == TKX9AppForm::StartState::Ended, 15000);
+        QVERIFY2(f.driver.ok(), qPrintable(f.driver.report()));
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(!f.window->comm());
+        const QByteArray file = ReadFileBytes(f.ini);
+        QVERIFY(!SectionLines(file, QStringLiteral("Option")).isEmpty());
+        QVERIFY(!file.contains("[ComDebug]"));
+    }
+
     void handSetTagTestSwitchShowsItemAndSurvives()
     {
         AppFixture f;

@@ -167,6 +167,9 @@ private slots:
         QCOMPARE(w.grid()->cell(0, 3), QStringLiteral("ＵＩＤ"));
         QCOMPARE(w.grid()->cell(0, 4), QStringLiteral("入／出"));
         QCOMPARE(w.grid()->rowCount(), 20);
+        const int widths[] = {41, 69, 288, 181};
+        for (int c = 0; c < 4; ++c)
+            QCOMPARE(w.grid()->columnWidth(c), widths[c]);
         QCOMPARE(w.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->currentIndex(), 1);
         QCOMPARE(w.appOptions().UseUSB, 0);
         QCOMPARE(w.appOptions().ComPort, 1);

@@ -713,6 +713,20 @@ void TKX9AppForm::showConnectionPanel()
 
 // ------------------------------------------------------------------ closing
 
+// The window can be closed from inside a reply wait (the waits run the event
+// loop), and the waiting action goes on using the module after its wait: the
+// module is destroyed only once no wait of it is on the stack any more.
+void TKX9AppForm::destroyModuleWhenIdle()
+{
+    if (!comm_)
+        return;
+    if (comm_->InWait()) {
+        QTimer::singleShot(kModuleReapMs, this, &TKX9AppForm::destroyModuleWhenIdle);
+        return;
+    }
+    delete comm_.data();
+}
+
 void TKX9AppForm::closeEvent(QCloseEvent *e)
 {
     if (startState_ == StartState::Starting) {
@@ -730,7 +744,7 @@ void TKX9AppForm::closeEvent(QCloseEvent *e)
         Timer1->stop();
         if (comm_) {
             comm_->Close();
-            delete comm_.data();
+            destroyModuleWhenIdle();
         }
         startState_ = StartState::Ended;
     }

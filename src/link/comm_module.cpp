@@ -476,6 +476,11 @@ CommModule::WaitResult CommModule::waitUntil(uint32_t ms, const std::function<bo
     // Events run inside the wait, so the module may be destroyed by one of
     // them (the window closed): then the wait ends without touching it again.
     const QPointer<CommModule> self(this);
+    ++waitDepth_;
+    struct DepthGuard {
+        QPointer<CommModule> m;
+        ~DepthGuard() { if (m) --m->waitDepth_; }
+    } depthGuard{self};
     // The wake-up timer only bounds how long the loop may sleep in the event
     // dispatcher, so the clock is looked at even when no event arrives.
     QTimer wake;

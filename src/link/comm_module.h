@@ -74,6 +74,8 @@ public:
     bool WaitAnyReply();
     bool WaitAck();
     bool WaitReplyState(int state);
+    // A wait (reply or connect) of this module is running somewhere up the stack.
+    bool InWait() const { return waitDepth_ > 0; }
 
     // ---- decoder table the router calls (filled by TTComXDlg)
     using FrameDecoder = std::function<void(const FrameView &frame)>;
@@ -146,6 +148,7 @@ private:
     int logRx_ = 1, logTx_ = 1;
     int rxHead_ = 0, rxTail_ = 0;
     int inFrame_ = 0;
+    int waitDepth_ = 0;
     ComDebugOptions comDebug_;
     QString iniPath_;
     AppOptions &options_;

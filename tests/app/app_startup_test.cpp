@@ -4,6 +4,7 @@
 #include "app/app_setup.h"
 #include "app/log_pane.h"
 #include "app/tag_grid.h"
+#include "commands/ttcomxdlg.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QPointer>
 #include <QTimer>
 
 using namespace kx9test;
@@ -140,6 +142,26 @@ private slots:
         const QByteArray file = ReadFileBytes(f.ini);
         QVERIFY(!SectionLines(file, QStringLiteral("Option")).isEmpty());
         QVERIFY(!file.contains("[ComDebug]"));
+    }
+
+    void closeDuringReplyWaitEndsCleanly()
+    {
+        // The operator closes the window while a command waits for a reader
+        // that never answers: the options are saved, the link closes, and the
+        // module goes away only after the waiting action has let go of it.
+        AppFixture f;
+        QVERIFY(f.start(AppFixture::TcpServerOptions() + "fMenuDisp=1\r\nfTimeOut=1\r\n"));
+        TKX9AppForm &w = *f.window;
+        QPointer<kx9::TTComXDlg> module = w.comm();
+        QVERIFY(module);
+        QTimer::singleShot(200, &w, [&w] { w.close(); });
+        w.findAction(QStringLiteral("MnGetSystemInfo"))->trigger();   // returns after its wait
+        QVERIFY(!w.isVisible());
+        QVERIFY(module);   // the action still had it until the end of its wait
+        QVERIFY(w.logPane()->toPlainText().contains(QStringLiteral("レスポンス待ち　タイムオーバー")));
+        QVERIFY(w.logPane()->toPlainText().contains(QStringLiteral("実行時間: ")));
+        QVERIFY(ReadFileBytes(f.ini).contains("[ComDebug]"));
+        QTRY_VERIFY(module.isNull());
     }
 
     void handSetTagTestSwitchShowsItemAndSurvives()

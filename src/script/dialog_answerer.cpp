@@ -122,60 +122,93 @@ QString SetDialogField(QWidget *dialog, const QString &field, const QString &val
     return setRadioGroup(w, field, value);
 }
 
-namespace {
-
-QAbstractButton *findByNameOrCaption(QWidget *dialog, const QStringList &names)
+QString DescribeDialog(const QWidget *dialog)
 {
-    const QList<QAbstractButton *> buttons = dialog->findChildren<QAbstractButton *>();
-    for (const QString &n : names)
-        for (QAbstractButton *b : buttons)
-            if (b->isVisible() && (b->objectName() == n || CaptionText(b->text()) == n))
-                return b;
-    return nullptr;
+    if (!dialog)
+        return QStringLiteral("(no dialog)");
+    QString text = QStringLiteral("%1 '%2' \"%3\"")
+                       .arg(QString::fromLatin1(dialog->metaObject()->className()), dialog->objectName(),
+                            dialog->windowTitle());
+    if (auto *box = qobject_cast<const QMessageBox *>(dialog))
+        text += QStringLiteral(" text \"%1\"").arg(box->text());
+    return text;
 }
 
-QAbstractButton *standardButton(QWidget *dialog, QDialogButtonBox::StandardButton which)
+QAbstractButton *FindDialogButton(QWidget *dialog, const QString &nameOrCaption)
 {
-    for (QDialogButtonBox *box : dialog->findChildren<QDialogButtonBox *>())
-        if (QPushButton *b = box->button(which); b && b->isVisible())
+    if (auto *b = dialog->findChild<QAbstractButton *>(nameOrCaption))
+        return b;
+    const QString caption = CaptionText(nameOrCaption);
+    const QList<QAbstractButton *> buttons = dialog->findChildren<QAbstractButton *>();
+    for (QAbstractButton *b : buttons)
+        if (b->isVisible() && CaptionText(b->text()) == caption)
+            return b;
+    for (QAbstractButton *b : buttons)
+        if (CaptionText(b->text()) == caption)
             return b;
     return nullptr;
 }
 
+QAbstractButton *FindStandardButton(QWidget *dialog, QDialogButtonBox::StandardButton which)
+{
+    if (auto *box = qobject_cast<QMessageBox *>(dialog))
+        if (QAbstractButton *b = box->button(QMessageBox::StandardButton(int(which))))
+            return b;
+    for (QDialogButtonBox *bb : dialog->findChildren<QDialogButtonBox *>())
+        if (QAbstractButton *b = bb->button(which))
+            return b;
+    return nullptr;
+}
+
+namespace {
+
+QAbstractButton *findFirst(QWidget *dialog, QDialogButtonBox::StandardButton which, std::initializer_list<const char *> names)
+{
+    QAbstractButton *b = FindStandardButton(dialog, which);
+    for (const char *n : names)
+        if (!b)
+            b = FindDialogButton(dialog, QString::fromUtf8(n));
+    return b;
+}
+
 } // namespace
+
+QAbstractButton *FindOkButton(QWidget *dialog)
+{
+    return findFirst(dialog, QDialogButtonBox::Ok, {"OKBtn", "OKButton", "BtOK", "OK", "ＯＫ"});
+}
+
+QAbstractButton *FindCancelButton(QWidget *dialog)
+{
+    return findFirst(dialog, QDialogButtonBox::Cancel, {"CancelBtn", "BtCancel", "キャンセル", "ｷｬﾝｾﾙ", "Cancel"});
+}
+
+QString ClickDialogButton(QAbstractButton *button, const QWidget *dialog, const QString &what)
+{
+    if (!button)
+        return QStringLiteral("no button %1 in %2").arg(what, DescribeDialog(dialog));
+    if (!button->isEnabled())
+        return QStringLiteral("button %1 in %2 is disabled").arg(what, DescribeDialog(dialog));
+    button->click();
+    return {};
+}
 
 QString PressDialogButton(QWidget *dialog, const QString &button)
 {
-    QAbstractButton *target = nullptr;
-    if (button == u"ok") {
-        target = standardButton(dialog, QDialogButtonBox::Ok);
-        if (!target)
-            target = findByNameOrCaption(dialog, {QStringLiteral("OKBtn"), QStringLiteral("OKButton"), QStringLiteral("BtOK"),
-                                                  QStringLiteral("OK"), QStringLiteral("ＯＫ")});
-        if (!target)
-            return QStringLiteral("dialog %1 has no OK button").arg(dialog->objectName());
-    } else if (button == u"cancel") {
-        target = standardButton(dialog, QDialogButtonBox::Cancel);
-        if (!target)
-            target = findByNameOrCaption(dialog, {QStringLiteral("CancelBtn"), QStringLiteral("BtCancel"),
-                                                  QStringLiteral("キャンセル"), QStringLiteral("Cancel")});
-        if (!target) {
-            // No Cancel button: close the window, as a person would.
+    if (button == u"ok")
+        return ClickDialogButton(FindOkButton(dialog), dialog, QStringLiteral("OK"));
+    if (button == u"cancel") {
+        QAbstractButton *b = FindCancelButton(dialog);
+        // No Cancel button: close the window, as a person would.
+        if (!b) {
             if (auto *d = qobject_cast<QDialog *>(dialog)) {
                 d->reject();
                 return {};
             }
-            return QStringLiteral("dialog %1 has no Cancel button").arg(dialog->objectName());
         }
-    } else {
-        target = findByNameOrCaption(dialog, {button});
-        if (!target)
-            return QStringLiteral("dialog %1 has no button %2").arg(dialog->objectName(), button);
+        return ClickDialogButton(b, dialog, QStringLiteral("Cancel"));
     }
-    if (!target->isEnabled())
-        return QStringLiteral("button %1 is disabled").arg(button);
-    target->click();
-    return {};
+    return ClickDialogButton(FindDialogButton(dialog, button), dialog, button);
 }
 
 QString AnswerDialog(QWidget *dialog, const QList<QPair<QString, QString>> &fields, const QString &button)

@@ -2,10 +2,12 @@
 // Answers one modal dialog the way a person would: fills its widgets by
 // objectName and presses a real button. Shared by operator scripts and the
 // end-to-end tests.
+#include <QDialogButtonBox>
 #include <QList>
 #include <QPair>
 #include <QString>
 
+class QAbstractButton;
 class QWidget;
 class QMessageBox;
 
@@ -28,5 +30,18 @@ QString AnswerMessageBox(QMessageBox *box, const QString &answer);
 
 // Buttons are matched on their caption without the '&' accelerator marks.
 QString CaptionText(const QString &caption);
+
+// "class 'objectName' "title"" (and the text of a message box), for reports.
+QString DescribeDialog(const QWidget *dialog);
+
+// A button by objectName, else by caption (a visible one first).
+QAbstractButton *FindDialogButton(QWidget *dialog, const QString &nameOrCaption);
+// A standard button of a message box or of a button box inside the dialog.
+QAbstractButton *FindStandardButton(QWidget *dialog, QDialogButtonBox::StandardButton which);
+// The dialog's OK / Cancel: the standard button, else one named or captioned so.
+QAbstractButton *FindOkButton(QWidget *dialog);
+QAbstractButton *FindCancelButton(QWidget *dialog);
+// Clicks `button` as a person would; an error text when it is missing or disabled.
+QString ClickDialogButton(QAbstractButton *button, const QWidget *dialog, const QString &what);
 
 } // namespace kx9

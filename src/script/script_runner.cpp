@@ -29,18 +29,6 @@ constexpr int kPollMs = 20;
 // let go for this long, the process ends anyway so a script never hangs.
 constexpr int kFailExitDeadlineMs = 15000;
 
-QString describe(QWidget *w)
-{
-    QString text = QString::fromLatin1(w->metaObject()->className());
-    if (!w->objectName().isEmpty())
-        text += QStringLiteral(" %1").arg(w->objectName());
-    if (!w->windowTitle().isEmpty())
-        text += QStringLiteral(" \"%1\"").arg(w->windowTitle());
-    if (auto *box = qobject_cast<QMessageBox *>(w))
-        text += QStringLiteral(": %1").arg(box->text());
-    return text;
-}
-
 QString answerText(const ScriptStep &s)
 {
     switch (s.kind) {
@@ -127,7 +115,7 @@ void ScriptRunner::poll()
             selfClosingDeadline_.setRemainingTime(kAnswerTimeoutMs);
         } else if (failing_ || selfClosingDeadline_.hasExpired()) {
             if (!failing_)
-                fail(0, QStringLiteral("%1 did not close within %2 s").arg(describe(modal)).arg(kAnswerTimeoutMs / 1000));
+                fail(0, QStringLiteral("%1 did not close within %2 s").arg(DescribeDialog(modal)).arg(kAnswerTimeoutMs / 1000));
             if (auto *d = qobject_cast<QDialog *>(modal))
                 d->reject();
         }
@@ -184,7 +172,7 @@ void ScriptRunner::handleModal(QWidget *modal)
     }
     if (answers_.isEmpty()) {
         const int line = next_ > 0 && next_ <= program_.steps.size() ? program_.steps[next_ - 1].line : 0;
-        fail(line, QStringLiteral("a dialog opened with no answer for it: %1").arg(describe(modal)));
+        fail(line, QStringLiteral("a dialog opened with no answer for it: %1").arg(DescribeDialog(modal)));
         if (auto *d = qobject_cast<QDialog *>(modal))
             d->reject();
         return;
@@ -195,7 +183,7 @@ void ScriptRunner::handleModal(QWidget *modal)
     if (box && head.kind == ScriptStep::Dialog)
         error = QStringLiteral("expected a dialog, but a message box opened: %1").arg(box->text());
     else if (!box && head.kind != ScriptStep::Dialog)
-        error = QStringLiteral("expected a %1 box, but %2 opened").arg(answerText(head), describe(modal));
+        error = QStringLiteral("expected a %1 box, but %2 opened").arg(answerText(head), DescribeDialog(modal));
     else if (box)
         error = AnswerMessageBox(box, head.kind == ScriptStep::Question ? head.name : QString());
     else

@@ -1,5 +1,7 @@
 #include "dialog_driver.h"
 
+#include "script/dialog_answerer.h"
+
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -34,19 +36,6 @@ bool namedAs(const QWidget *w, const QString &name)
         || name == w->windowTitle();
 }
 
-QString stripMnemonic(QString text)
-{
-    // "&Cancel" -> "Cancel", "A&&B" -> "A&B"
-    QString out;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) {
-            ++i;
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 QWidget *findWidget(QWidget *dialog, const QString &name)
 {
     if (dialog->objectName() == name)
@@ -72,59 +61,9 @@ QRadioButton *radioAt(QWidget *group, int index)
     return (index >= 0 && index < radios.size()) ? radios[index] : nullptr;
 }
 
-QAbstractButton *findButton(QWidget *dialog, const QString &nameOrCaption)
-{
-    if (auto *b = dialog->findChild<QAbstractButton *>(nameOrCaption))
-        return b;
-    const QList<QAbstractButton *> buttons = dialog->findChildren<QAbstractButton *>();
-    for (QAbstractButton *b : buttons) {
-        if (b->isVisible() && stripMnemonic(b->text()) == stripMnemonic(nameOrCaption))
-            return b;
-    }
-    for (QAbstractButton *b : buttons) {
-        if (stripMnemonic(b->text()) == stripMnemonic(nameOrCaption))
-            return b;
-    }
-    return nullptr;
-}
-
-QAbstractButton *findStandard(QWidget *dialog, QDialogButtonBox::StandardButton which)
-{
-    if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
-        if (QAbstractButton *b = box->button(QMessageBox::StandardButton(int(which))))
-            return b;
-    }
-    const QList<QDialogButtonBox *> boxes = dialog->findChildren<QDialogButtonBox *>();
-    for (QDialogButtonBox *bb : boxes) {
-        if (QAbstractButton *b = bb->button(which))
-            return b;
-    }
-    return nullptr;
-}
-
-QString clickButton(QAbstractButton *b, QWidget *dialog, const QString &what)
-{
-    if (!b)
-        return QStringLiteral("no button %1 in %2").arg(what, describeDialog(dialog));
-    if (!b->isEnabled())
-        return QStringLiteral("button %1 in %2 is disabled").arg(what, describeDialog(dialog));
-    b->click();
-    return {};
-}
-
 } // namespace
 
-QString describeDialog(const QWidget *dialog)
-{
-    if (!dialog)
-        return QStringLiteral("(no dialog)");
-    QString text = QStringLiteral("%1 '%2' \"%3\"")
-                       .arg(QString::fromLatin1(dialog->metaObject()->className()), dialog->objectName(),
-                            dialog->windowTitle());
-    if (auto *box = qobject_cast<const QMessageBox *>(dialog))
-        text += QStringLiteral(" text \"%1\"").arg(box->text());
-    return text;
-}
+QString describeDialog(const QWidget *dialog) { return kx9::DescribeDialog(dialog); }
 
 // ---------------------------------------------------------------- answers
 
@@ -234,7 +173,7 @@ DialogAnswer &DialogAnswer::setItem(const QString &name, const QString &text)
         }
         const QList<QRadioButton *> radios = w->findChildren<QRadioButton *>();
         for (QRadioButton *r : radios) {
-            if (stripMnemonic(r->text()) == text) {
+            if (kx9::CaptionText(r->text()) == text) {
                 if (!r->isChecked())
                     r->click();
                 return {};
@@ -302,7 +241,7 @@ DialogAnswer &DialogAnswer::then(std::function<void(QWidget *)> step)
 DialogAnswer &DialogAnswer::press(const QString &button)
 {
     steps_.append({QStringLiteral("press %1").arg(button), [button](QWidget *dialog) -> QString {
-        return clickButton(findButton(dialog, button), dialog, QStringLiteral("'%1'").arg(button));
+        return kx9::ClickDialogButton(kx9::FindDialogButton(dialog, button), dialog, QStringLiteral("'%1'").arg(button));
     }, true});
     return *this;
 }
@@ -310,7 +249,7 @@ DialogAnswer &DialogAnswer::press(const QString &button)
 DialogAnswer &DialogAnswer::pressStandard(QDialogButtonBox::StandardButton which)
 {
     steps_.append({QStringLiteral("press standard button %1").arg(int(which)), [which](QWidget *dialog) -> QString {
-        return clickButton(findStandard(dialog, which), dialog, QStringLiteral("standard %1").arg(int(which)));
+        return kx9::ClickDialogButton(kx9::FindStandardButton(dialog, which), dialog, QStringLiteral("standard %1").arg(int(which)));
     }, true});
     return *this;
 }
@@ -318,12 +257,7 @@ DialogAnswer &DialogAnswer::pressStandard(QDialogButtonBox::StandardButton which
 DialogAnswer &DialogAnswer::pressOk()
 {
     steps_.append({QStringLiteral("press OK"), [](QWidget *dialog) -> QString {
-        QAbstractButton *b = findStandard(dialog, QDialogButtonBox::Ok);
-        for (const char *caption : {"OK", "ＯＫ", "&OK"}) {
-            if (!b)
-                b = findButton(dialog, QString::fromUtf8(caption));
-        }
-        return clickButton(b, dialog, QStringLiteral("OK"));
+        return kx9::ClickDialogButton(kx9::FindOkButton(dialog), dialog, QStringLiteral("OK"));
     }, true});
     return *this;
 }
@@ -331,12 +265,7 @@ DialogAnswer &DialogAnswer::pressOk()
 DialogAnswer &DialogAnswer::pressCancel()
 {
     steps_.append({QStringLiteral("press Cancel"), [](QWidget *dialog) -> QString {
-        QAbstractButton *b = findStandard(dialog, QDialogButtonBox::Cancel);
-        for (const char *caption : {"キャンセル", "ｷｬﾝｾﾙ", "Cancel", "キャンセル(&C)"}) {
-            if (!b)
-                b = findButton(dialog, QString::fromUtf8(caption));
-        }
-        return clickButton(b, dialog, QStringLiteral("Cancel"));
+        return kx9::ClickDialogButton(kx9::FindCancelButton(dialog), dialog, QStringLiteral("Cancel"));
     }, true});
     return *this;
 }

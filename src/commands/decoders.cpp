@@ -162,6 +162,9 @@ void TTComXDlg::logDsfid(uint8_t dsfid)
 
 void TTComXDlg::decodeO(const FrameView &f)
 {
+    // An ACK without DATA echoes no sub-command: it must not read as 0x00.
+    if (!f.has(0))
+        return;
     switch (f.data(0)) {
     case 0x00:
         CommLog(QStringLiteral("DousaModeSet_CMD受信"));

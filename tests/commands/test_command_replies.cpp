@@ -54,6 +54,7 @@ QList<DecodeCase> decodeCases()
         {"'O' 0x9F", query, ack(hexBytes("9F 0A")), {"PORTDATA: 0x0A"}},
         {"'O' 0x9C", query, ack(hexBytes("9C 01")), {"SELANTENA_CMD受信"}},
         {"'O' unknown sub-command", query, ack(hexBytes("77 01")), {}},
+        {"'O' ACK without DATA", query, ack(QByteArray()), {}},
         {"'N' 0x00", [](TTComXDlg &m) { m.ERR_RATE_CMD_TX(); }, ack(hexBytes("00")), {"DousaModeSet_CMD受信"}},
         {"'u' 0x09", [](TTComXDlg &m) { m.TAGIT_QUIET_CMD(0); }, ack(hexBytes("09")), {"S6700ModeSet_CMD受信"}},
         {"'R' bytes as decimals", [](TTComXDlg &m) { m.Simple_Read_Command(); }, ack(hexBytes("01 17 04")), {"1234"}},

@@ -30,6 +30,10 @@ public:
     // true, and always while the option fMenuDisp is set. The mode toggle
     // buttons and the pop-up menu are never part of it.
     virtual void ApplyCommandModeGating(bool commandMode) = 0;
+    // The main window's menu profile again (as after the R/W parameter
+    // dialog): hidden items hidden, option items by their options, and the
+    // command menus disabled until the next switch to command mode.
+    virtual void ApplyMenuProfile() = 0;
 };
 
 } // namespace kx9

@@ -447,14 +447,14 @@ void TKX9AppForm::ApplyMenuProfile()
     eepromInitFlag_ = false;
     setItemVisible(QStringLiteral("MnTILight"), true);
     applyShownWhileSetRows();
-    // Re-applied after the parameter dialog, the profile keeps the mode the
-    // reader is in: menus disabled while it is in command mode would be wrong.
-    ApplyCommandModeGating(commandMode_);
+    // At creation and again after the R/W parameter dialog (which applies it
+    // only when it has left the reader outside command mode): the command
+    // menus wait for the next switch to command mode.
+    ApplyCommandModeGating(false);
 }
 
 void TKX9AppForm::ApplyCommandModeGating(bool commandMode)
 {
-    commandMode_ = commandMode;
     const bool enabled = commandMode || options_.fMenuDisp != 0;
     for (const QString &n : CommandModeGatedNames())
         setItemEnabled(n, enabled);

@@ -60,9 +60,9 @@ public:
     // Option-dependent visibility of the feature switch table.
     void ApplyFeatureSwitches();
     // Items hidden for the whole run, items shown, the option-dependent items
-    // of the profile and the command-mode gating (disabled at creation, the
-    // current mode when applied again).
-    void ApplyMenuProfile();
+    // of the profile, and the command menus disabled until the next switch to
+    // command mode (unless fMenuDisp is set), at creation and when applied again.
+    void ApplyMenuProfile() override;
     // Command-mode gating used by the mode actions: the gated set is enabled
     // in command mode, and always while fMenuDisp is set.
     void ApplyCommandModeGating(bool commandMode) override;
@@ -141,7 +141,6 @@ private:
     int savedLogRx_ = 1;
     int savedLogTx_ = 1;
     bool eepromInitFlag_ = false;
-    bool commandMode_ = false;
     bool startRequested_ = false;
     bool closed_ = false;
     bool closeRequested_ = false;   // a close asked for while start-up runs

@@ -104,6 +104,16 @@ private slots:
         QVERIFY(w.findAction(QStringLiteral("MnISO15693"))->isEnabled());
         w.ApplyCommandModeGating(false);
         QVERIFY(!w.findAction(QStringLiteral("MnISO15693"))->isEnabled());
+
+        // Applied again (after the R/W parameter dialog left the reader in
+        // another mode), the profile disables the command menus even when
+        // they were enabled by command mode.
+        w.ApplyCommandModeGating(true);
+        w.ApplyMenuProfile();
+        for (const QString &n : TKX9AppForm::CommandModeGatedNames())
+            QVERIFY2(!w.findAction(n)->isEnabled(), qPrintable(n));
+        QVERIFY(shown(w, QStringLiteral("MnTILight")));
+        QVERIFY(!shown(w, QStringLiteral("MnCommand")));
     }
 
     void gateMenusStayEnabled()
@@ -125,6 +135,8 @@ private slots:
         f.window->ApplyCommandModeGating(false);
         QVERIFY(f.window->findAction(QStringLiteral("MnSetting"))->isEnabled());
         QVERIFY(f.window->findAction(QStringLiteral("TBtDataWrite"))->isEnabled());
+        f.window->ApplyMenuProfile();
+        QVERIFY(f.window->findAction(QStringLiteral("MnISO15693"))->isEnabled());
     }
 
     void switchDependentItems_data()

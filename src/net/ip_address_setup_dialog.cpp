@@ -91,6 +91,12 @@ TSetIPAddr1Dlg::TSetIPAddr1Dlg(QWidget *parent) : QDialog(parent)
         if (!filling_ && row >= 0)
             selectRow(row, true);
     });
+    // A click on the row already selected copies its address too (the boxes
+    // may show the configured address or the operator's edits).
+    connect(StringGrid1, &QTableWidget::cellClicked, this, [this](int row, int) {
+        if (!filling_ && row >= 0)
+            selectRow(row, true);
+    });
     modes_->button(1)->setChecked(true);
     applyMode();
 }

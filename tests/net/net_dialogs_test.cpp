@@ -170,11 +170,14 @@ private slots:
         });
         int port = 3335, server = 0, remotePort = 10777;
         QString address = QStringLiteral("198.18.1.50");
-        IpView afterClick, asServer;
+        IpView sameRowClick, afterClick, asServer;
         DialogDriver driver;
         driver.expect(QStringLiteral("TSetIPAddr1Dlg"))
             .then([&](QWidget *d) {
                 auto *grid = d->findChild<QTableWidget *>(QStringLiteral("StringGrid1"));
+                // The preselected row shows the configured address; a click on it takes the row's own.
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(0, 0)).center());
+                sameRowClick = readIpDialog(d);
                 const QRect r = grid->visualItemRect(grid->item(1, 0));
                 QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, r.center());
                 afterClick = readIpDialog(d);
@@ -186,6 +189,8 @@ private slots:
             .press(QStringLiteral("接続"));
         QVERIFY(IpAddressSetupDialog(nullptr, port, server, remotePort, address));
         QVERIFY2(driver.ok(), qPrintable(driver.report()));
+        QCOMPARE(sameRowClick.row, 0);
+        QCOMPARE(sameRowClick.boxes, (QStringList{"198", "18", "1", "20"}));
         QCOMPARE(afterClick.row, 1);
         QCOMPARE(afterClick.boxes, (QStringList{"127", "0", "0", "2"}));
         QCOMPARE(afterClick.enabled, (QList<bool>{false, true, true, true}));

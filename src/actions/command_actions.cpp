@@ -485,7 +485,17 @@ void CommandActions::attach()
             group->addAction(a);
         }
         const QString sender = QLatin1String(name);
-        on(name, [this, sender] { MnSetCmdModeClick(sender); });
+        connect(a, &QAction::triggered, this, [this, a, sender] {
+            if (busy_) {
+                if (modeButton_)
+                    modeButton_->setChecked(true);
+                else
+                    a->setChecked(false);
+                return;
+            }
+            modeButton_ = a;
+            guarded([this, sender] { MnSetCmdModeClick(sender); });
+        });
     }
     for (const char *name : {"MnAutoScan", "MnSetCmdMode", "Test11", "Test21", "Test31", "Test41", "Test51"}) {
         const QString sender = QLatin1String(name);

@@ -76,6 +76,9 @@ private:
 
     ActionHost &host_;
     bool busy_ = false;
+    // The toolbar mode button whose mode was last sent: a press that is
+    // ignored during a wait must not leave another button looking pressed.
+    QPointer<QAction> modeButton_;
 };
 
 } // namespace kx9

@@ -581,9 +581,14 @@ void TestE2eIsoActions::anotherActionDuringAWaitIsIgnored()
     QCOMPARE(m_->sim.control("fault delay 600 1").left(2), QString("OK"));
     m_->clearLog();
     bool secondRan = false;
+    QList<bool> modeButtons;
     m_->driver.expect("TInputIntDlg").setText("IntEd", "5").then([&](QWidget *) {
         QTimer::singleShot(300, m_->window.get(), [&] {
             m_->item("MnGetSystemInfo")->trigger();
+            // A mode button pressed during the wait is ignored too, and the
+            // toolbar goes on showing command mode.
+            m_->item("TBtSetATRMD")->trigger();
+            modeButtons = {m_->item("TBtSetCmdMode")->isChecked(), m_->item("TBtSetATRMD")->isChecked()};
             secondRan = true;
         });
     }).press("OKBtn");
@@ -594,6 +599,8 @@ void TestE2eIsoActions::anotherActionDuringAWaitIsIgnored()
     const QString all = m_->log().join('\n');
     QVERIFY2(all.contains("ISO15693_ReadSingleBlock受信"), qPrintable(all));
     QVERIFY2(!all.contains("ISO15693_GetSystemInfo"), qPrintable(all));
+    QVERIFY2(!all.contains("DousaModeSet"), qPrintable(all));
+    QCOMPARE(modeButtons, (QList<bool>{true, false}));
     QVERIFY2(!all.contains("NACK 受信") && !all.contains("タイムオーバー"), qPrintable(all));
     // Once the first action has ended, the item works again.
     QCOMPARE(runItem("MnGetSystemInfo").size(), 1);

@@ -2,14 +2,14 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTextEdit>
@@ -38,88 +38,214 @@ bool parseInt(const QString &text, int base, qlonglong *out)
     return ok;
 }
 
-QString setRadioGroup(QWidget *group, const QString &field, const QString &value)
+QWidget *findWidget(QWidget *dialog, const QString &name)
+{
+    if (dialog->objectName() == name)
+        return dialog;
+    return dialog->findChild<QWidget *>(name);
+}
+
+// Every fill starts here: the widget exists and a person could use it.
+QString usable(QWidget *dialog, const QString &name, QWidget **out)
+{
+    QWidget *w = findWidget(dialog, name);
+    if (!w)
+        return QStringLiteral("no widget '%1' in %2").arg(name, DescribeDialog(dialog));
+    if (!w->isEnabled())
+        return QStringLiteral("widget '%1' in %2 is disabled").arg(name, DescribeDialog(dialog));
+    *out = w;
+    return {};
+}
+
+QRadioButton *radioAt(QWidget *group, int index)
 {
     const QList<QRadioButton *> radios = group->findChildren<QRadioButton *>();
-    if (radios.isEmpty())
-        return QStringLiteral("field %1 is not a widget a script can set").arg(field);
-    qlonglong index = -1;
-    if (!parseInt(value, 10, &index) || index < 0 || index >= radios.size())
-        return QStringLiteral("field %1: item index %2 out of range 0..%3").arg(field, value).arg(radios.size() - 1);
-    if (!radios[int(index)]->isEnabled())
-        return QStringLiteral("field %1: item %2 is disabled").arg(field, value);
-    radios[int(index)]->click();
-    return {};
+    return (index >= 0 && index < radios.size()) ? radios[index] : nullptr;
 }
 
 } // namespace
 
-QString SetDialogField(QWidget *dialog, const QString &field, const QString &value)
+QString TypeDialogText(QWidget *dialog, const QString &name, const QString &text)
 {
-    QWidget *w = dialog->findChild<QWidget *>(field);
-    if (!w)
-        return QStringLiteral("dialog %1 has no field %2").arg(dialog->objectName(), field);
-    if (!w->isEnabled())
-        return QStringLiteral("field %1 is disabled").arg(field);
+    QWidget *w = nullptr;
+    if (QString err = usable(dialog, name, &w); !err.isEmpty())
+        return err;
+    w->setFocus(Qt::OtherFocusReason);
+    if (auto *le = qobject_cast<QLineEdit *>(w)) {
+        // Typed over the old text, so textEdited fires as for a person.
+        le->selectAll();
+        le->insert(text);
+        if (le->text() != text)
+            return QStringLiteral("line edit '%1' took \"%2\" as \"%3\"").arg(name, text, le->text());
+        emit le->editingFinished();
+        return {};
+    }
+    if (auto *cb = qobject_cast<QComboBox *>(w)) {
+        if (!cb->isEditable())
+            return QStringLiteral("combo box '%1' is not editable").arg(name);
+        cb->setEditText(text);
+        return {};
+    }
+    if (auto *pe = qobject_cast<QPlainTextEdit *>(w)) {
+        pe->setPlainText(text);
+        return {};
+    }
+    if (auto *te = qobject_cast<QTextEdit *>(w)) {
+        te->setPlainText(text);
+        return {};
+    }
+    if (auto *sb = qobject_cast<QAbstractSpinBox *>(w)) {
+        QLineEdit *le = sb->findChild<QLineEdit *>();
+        if (!le)
+            return QStringLiteral("spin box '%1' has no editor").arg(name);
+        le->selectAll();
+        le->insert(text);
+        sb->interpretText();
+        return {};
+    }
+    if (w->metaObject()->indexOfProperty("text") >= 0 && w->setProperty("text", text))
+        return {};
+    return QStringLiteral("widget '%1' (%2) takes no text").arg(name, QString::fromLatin1(w->metaObject()->className()));
+}
 
-    // Number boxes of our own publish their radix and value as properties.
-    const QVariant radix = w->property("radix");
-    if (radix.isValid() && w->property("value").isValid()) {
-        qlonglong v = 0;
-        if (!parseInt(value, radix.toInt(), &v))
-            return QStringLiteral("field %1: \"%2\" is not a number in radix %3").arg(field, value).arg(radix.toInt());
-        w->setProperty("value", v);
+QString ChooseDialogIndex(QWidget *dialog, const QString &name, int index)
+{
+    QWidget *w = nullptr;
+    if (QString err = usable(dialog, name, &w); !err.isEmpty())
+        return err;
+    if (auto *cb = qobject_cast<QComboBox *>(w)) {
+        if (index < -1 || index >= cb->count())
+            return QStringLiteral("combo box '%1' has no item %2").arg(name).arg(index);
+        cb->setCurrentIndex(index);
+        emit cb->activated(index);
+        emit cb->textActivated(cb->currentText());
         return {};
     }
-    if (auto *combo = qobject_cast<QComboBox *>(w)) {
-        int index = combo->findText(value);
-        qlonglong n = -1;
-        if (index < 0 && parseInt(value, 10, &n) && n >= 0 && n < combo->count())
-            index = int(n);
-        if (index < 0) {
-            if (!combo->isEditable())
-                return QStringLiteral("field %1 has no item \"%2\"").arg(field, value);
-            combo->setEditText(value);
-            return {};
-        }
-        combo->setCurrentIndex(index);
+    if (auto *lw = qobject_cast<QListWidget *>(w)) {
+        if (index < 0 || index >= lw->count())
+            return QStringLiteral("list '%1' has no row %2").arg(name).arg(index);
+        lw->setCurrentRow(index);
+        emit lw->itemClicked(lw->item(index));
         return {};
     }
-    if (auto *spin = qobject_cast<QSpinBox *>(w)) {
-        qlonglong v = 0;
-        if (!parseInt(value, spin->displayIntegerBase(), &v))
-            return QStringLiteral("field %1: \"%2\" is not a number").arg(field, value);
-        spin->setValue(int(v));
-        return {};
-    }
-    if (auto *radio = qobject_cast<QRadioButton *>(w)) {
-        if (value != u"1" && value != u"0")
-            return QStringLiteral("field %1 takes 0 or 1").arg(field);
-        if (value == u"1")
+    if (QRadioButton *radio = radioAt(w, index)) {
+        if (!radio->isEnabled())
+            return QStringLiteral("radio %1 of '%2' is disabled").arg(index).arg(name);
+        if (!radio->isChecked())
             radio->click();
         return {};
     }
+    if (w->metaObject()->indexOfProperty("currentIndex") >= 0 && w->setProperty("currentIndex", index))
+        return {};
+    return QStringLiteral("widget '%1' has no item %2").arg(name).arg(index);
+}
+
+QString ChooseDialogItem(QWidget *dialog, const QString &name, const QString &text)
+{
+    QWidget *w = nullptr;
+    if (QString err = usable(dialog, name, &w); !err.isEmpty())
+        return err;
+    if (auto *cb = qobject_cast<QComboBox *>(w)) {
+        const int i = cb->findText(text);
+        if (i < 0)
+            return QStringLiteral("combo box '%1' has no item \"%2\"").arg(name, text);
+        cb->setCurrentIndex(i);
+        emit cb->activated(i);
+        emit cb->textActivated(text);
+        return {};
+    }
+    if (auto *lw = qobject_cast<QListWidget *>(w)) {
+        const QList<QListWidgetItem *> items = lw->findItems(text, Qt::MatchExactly);
+        if (items.isEmpty())
+            return QStringLiteral("list '%1' has no row \"%2\"").arg(name, text);
+        lw->setCurrentItem(items.first());
+        emit lw->itemClicked(items.first());
+        return {};
+    }
+    const QList<QRadioButton *> radios = w->findChildren<QRadioButton *>();
+    for (QRadioButton *r : radios) {
+        if (CaptionText(r->text()) == text) {
+            if (!r->isChecked())
+                r->click();
+            return {};
+        }
+    }
+    return QStringLiteral("widget '%1' has no item \"%2\"").arg(name, text);
+}
+
+QString CheckDialogButton(QWidget *dialog, const QString &name, bool checked)
+{
+    QWidget *w = nullptr;
+    if (QString err = usable(dialog, name, &w); !err.isEmpty())
+        return err;
+    auto *b = qobject_cast<QAbstractButton *>(w);
+    if (!b || !b->isCheckable())
+        return QStringLiteral("widget '%1' is not a check box or radio button").arg(name);
+    if (b->isChecked() != checked)
+        b->click();
+    if (b->isChecked() != checked)
+        return QStringLiteral("'%1' cannot be %2").arg(name, checked ? QStringLiteral("checked") : QStringLiteral("cleared"));
+    return {};
+}
+
+QString SetDialogValue(QWidget *dialog, const QString &name, const QVariant &value)
+{
+    QWidget *w = nullptr;
+    if (QString err = usable(dialog, name, &w); !err.isEmpty())
+        return err;
+    if (auto *sb = qobject_cast<QSpinBox *>(w)) {
+        sb->setValue(value.toInt());
+        return {};
+    }
+    if (auto *db = qobject_cast<QDoubleSpinBox *>(w)) {
+        db->setValue(value.toDouble());
+        return {};
+    }
+    if (w->metaObject()->indexOfProperty("value") >= 0 && w->setProperty("value", value))
+        return {};
+    if (auto *le = qobject_cast<QLineEdit *>(w)) {
+        le->selectAll();
+        le->insert(value.toString());
+        emit le->editingFinished();
+        return {};
+    }
+    return QStringLiteral("widget '%1' (%2) takes no value").arg(name, QString::fromLatin1(w->metaObject()->className()));
+}
+
+QString SetDialogField(QWidget *dialog, const QString &field, const QString &value)
+{
+    QWidget *w = nullptr;
+    if (QString err = usable(dialog, field, &w); !err.isEmpty())
+        return err;
+    qlonglong n = -1;
+    if (auto *combo = qobject_cast<QComboBox *>(w)) {
+        // An item text first, then an index; an editable box takes any text.
+        if (combo->findText(value) >= 0)
+            return ChooseDialogItem(dialog, field, value);
+        if (parseInt(value, 10, &n))
+            return ChooseDialogIndex(dialog, field, int(n));
+        return combo->isEditable() ? TypeDialogText(dialog, field, value)
+                                   : QStringLiteral("combo box '%1' has no item \"%2\"").arg(field, value);
+    }
+    if (qobject_cast<QListWidget *>(w))
+        return parseInt(value, 10, &n) ? ChooseDialogIndex(dialog, field, int(n)) : ChooseDialogItem(dialog, field, value);
     if (auto *button = qobject_cast<QAbstractButton *>(w); button && button->isCheckable()) {
         if (value != u"1" && value != u"0")
             return QStringLiteral("field %1 takes 0 or 1").arg(field);
-        if (button->isChecked() != (value == u"1"))
-            button->click();
-        return {};
+        return CheckDialogButton(dialog, field, value == u"1");
     }
-    if (auto *edit = qobject_cast<QLineEdit *>(w)) {
-        edit->setText(value);
-        emit edit->editingFinished();
-        return {};
+    // Number boxes, spin boxes and line edits take the value as typed, in
+    // their own radix.
+    if (qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QPlainTextEdit *>(w)
+        || qobject_cast<QTextEdit *>(w))
+        return TypeDialogText(dialog, field, value);
+    if (!w->findChildren<QRadioButton *>().isEmpty()) {
+        if (!parseInt(value, 10, &n))
+            return QStringLiteral("field %1 takes an item index").arg(field);
+        return ChooseDialogIndex(dialog, field, int(n));
     }
-    if (auto *plain = qobject_cast<QPlainTextEdit *>(w)) {
-        plain->setPlainText(value);
-        return {};
-    }
-    if (auto *text = qobject_cast<QTextEdit *>(w)) {
-        text->setPlainText(value);
-        return {};
-    }
-    return setRadioGroup(w, field, value);
+    return QStringLiteral("field %1 (%2) is not a widget a script can set")
+        .arg(field, QString::fromLatin1(w->metaObject()->className()));
 }
 
 QString DescribeDialog(const QWidget *dialog)

@@ -6,12 +6,27 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QVariant>
 
 class QAbstractButton;
 class QWidget;
 class QMessageBox;
 
 namespace kx9 {
+
+// Typed fills of one widget found by objectName inside `dialog` (the dialog
+// itself counts too), each done as a person would and checked afterwards.
+// They return an error text, empty on success.
+// Line edit (typed over its text), editable combo box, text edits, spin box.
+QString TypeDialogText(QWidget *dialog, const QString &name, const QString &text);
+// Combo box item, list row, or the index-th radio button inside a group.
+QString ChooseDialogIndex(QWidget *dialog, const QString &name, int index);
+// Combo box item, list row or radio button by its text.
+QString ChooseDialogItem(QWidget *dialog, const QString &name, const QString &text);
+// Check box, radio button or any checkable button.
+QString CheckDialogButton(QWidget *dialog, const QString &name, bool checked);
+// Spin box, or any widget with a "value" property.
+QString SetDialogValue(QWidget *dialog, const QString &name, const QVariant &value);
 
 // Sets one widget found by objectName inside `dialog`. Number boxes take the
 // value in their own radix, line edits the text, combo boxes an item text or

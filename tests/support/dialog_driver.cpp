@@ -2,23 +2,11 @@
 
 #include "script/dialog_answerer.h"
 
-#include <QAbstractButton>
-#include <QAbstractSpinBox>
 #include <QApplication>
-#include <QComboBox>
 #include <QDateTime>
 #include <QDialog>
-#include <QDoubleSpinBox>
 #include <QElapsedTimer>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTextEdit>
 #include <QTimer>
 #include <QWidget>
 
@@ -36,31 +24,6 @@ bool namedAs(const QWidget *w, const QString &name)
         || name == w->windowTitle();
 }
 
-QWidget *findWidget(QWidget *dialog, const QString &name)
-{
-    if (dialog->objectName() == name)
-        return dialog;
-    return dialog->findChild<QWidget *>(name);
-}
-
-// Common preamble of every fill step: the widget exists and a person could use it.
-QString usable(QWidget *dialog, const QString &name, QWidget **out)
-{
-    QWidget *w = findWidget(dialog, name);
-    if (!w)
-        return QStringLiteral("no widget '%1' in %2").arg(name, describeDialog(dialog));
-    if (!w->isEnabled())
-        return QStringLiteral("widget '%1' in %2 is disabled").arg(name, describeDialog(dialog));
-    *out = w;
-    return {};
-}
-
-QRadioButton *radioAt(QWidget *group, int index)
-{
-    const QList<QRadioButton *> radios = group->findChildren<QRadioButton *>();
-    return (index >= 0 && index < radios.size()) ? radios[index] : nullptr;
-}
-
 } // namespace
 
 QString describeDialog(const QWidget *dialog) { return kx9::DescribeDialog(dialog); }
@@ -70,45 +33,7 @@ QString describeDialog(const QWidget *dialog) { return kx9::DescribeDialog(dialo
 DialogAnswer &DialogAnswer::setText(const QString &name, const QString &text)
 {
     steps_.append({QStringLiteral("setText %1").arg(name), [name, text](QWidget *dialog) -> QString {
-        QWidget *w = nullptr;
-        if (QString err = usable(dialog, name, &w); !err.isEmpty())
-            return err;
-        w->setFocus(Qt::OtherFocusReason);
-        if (auto *le = qobject_cast<QLineEdit *>(w)) {
-            // Typed over the old text, so textEdited fires as for a person.
-            le->selectAll();
-            le->insert(text);
-            if (le->text() != text)
-                return QStringLiteral("line edit '%1' took \"%2\" as \"%3\"").arg(name, text, le->text());
-            emit le->editingFinished();
-            return {};
-        }
-        if (auto *cb = qobject_cast<QComboBox *>(w)) {
-            if (!cb->isEditable())
-                return QStringLiteral("combo box '%1' is not editable").arg(name);
-            cb->setEditText(text);
-            return {};
-        }
-        if (auto *pe = qobject_cast<QPlainTextEdit *>(w)) {
-            pe->setPlainText(text);
-            return {};
-        }
-        if (auto *te = qobject_cast<QTextEdit *>(w)) {
-            te->setPlainText(text);
-            return {};
-        }
-        if (auto *sb = qobject_cast<QAbstractSpinBox *>(w)) {
-            QLineEdit *le = sb->findChild<QLineEdit *>();
-            if (!le)
-                return QStringLiteral("spin box '%1' has no editor").arg(name);
-            le->selectAll();
-            le->insert(text);
-            sb->interpretText();
-            return {};
-        }
-        if (w->metaObject()->indexOfProperty("text") >= 0 && w->setProperty("text", text))
-            return {};
-        return QStringLiteral("widget '%1' (%2) takes no text").arg(name, QString::fromLatin1(w->metaObject()->className()));
+        return kx9::TypeDialogText(dialog, name, text);
     }});
     return *this;
 }
@@ -116,34 +41,7 @@ DialogAnswer &DialogAnswer::setText(const QString &name, const QString &text)
 DialogAnswer &DialogAnswer::setIndex(const QString &name, int index)
 {
     steps_.append({QStringLiteral("setIndex %1").arg(name), [name, index](QWidget *dialog) -> QString {
-        QWidget *w = nullptr;
-        if (QString err = usable(dialog, name, &w); !err.isEmpty())
-            return err;
-        if (auto *cb = qobject_cast<QComboBox *>(w)) {
-            if (index < -1 || index >= cb->count())
-                return QStringLiteral("combo box '%1' has no item %2").arg(name).arg(index);
-            cb->setCurrentIndex(index);
-            emit cb->activated(index);
-            emit cb->textActivated(cb->currentText());
-            return {};
-        }
-        if (auto *lw = qobject_cast<QListWidget *>(w)) {
-            if (index < 0 || index >= lw->count())
-                return QStringLiteral("list '%1' has no row %2").arg(name).arg(index);
-            lw->setCurrentRow(index);
-            emit lw->itemClicked(lw->item(index));
-            return {};
-        }
-        if (QRadioButton *radio = radioAt(w, index)) {
-            if (!radio->isEnabled())
-                return QStringLiteral("radio %1 of '%2' is disabled").arg(index).arg(name);
-            if (!radio->isChecked())
-                radio->click();
-            return {};
-        }
-        if (w->metaObject()->indexOfProperty("currentIndex") >= 0 && w->setProperty("currentIndex", index))
-            return {};
-        return QStringLiteral("widget '%1' has no item %2").arg(name).arg(index);
+        return kx9::ChooseDialogIndex(dialog, name, index);
     }});
     return *this;
 }
@@ -151,35 +49,7 @@ DialogAnswer &DialogAnswer::setIndex(const QString &name, int index)
 DialogAnswer &DialogAnswer::setItem(const QString &name, const QString &text)
 {
     steps_.append({QStringLiteral("setItem %1").arg(name), [name, text](QWidget *dialog) -> QString {
-        QWidget *w = nullptr;
-        if (QString err = usable(dialog, name, &w); !err.isEmpty())
-            return err;
-        if (auto *cb = qobject_cast<QComboBox *>(w)) {
-            const int i = cb->findText(text);
-            if (i < 0)
-                return QStringLiteral("combo box '%1' has no item \"%2\"").arg(name, text);
-            cb->setCurrentIndex(i);
-            emit cb->activated(i);
-            emit cb->textActivated(text);
-            return {};
-        }
-        if (auto *lw = qobject_cast<QListWidget *>(w)) {
-            const QList<QListWidgetItem *> items = lw->findItems(text, Qt::MatchExactly);
-            if (items.isEmpty())
-                return QStringLiteral("list '%1' has no row \"%2\"").arg(name, text);
-            lw->setCurrentItem(items.first());
-            emit lw->itemClicked(items.first());
-            return {};
-        }
-        const QList<QRadioButton *> radios = w->findChildren<QRadioButton *>();
-        for (QRadioButton *r : radios) {
-            if (kx9::CaptionText(r->text()) == text) {
-                if (!r->isChecked())
-                    r->click();
-                return {};
-            }
-        }
-        return QStringLiteral("widget '%1' has no item \"%2\"").arg(name, text);
+        return kx9::ChooseDialogItem(dialog, name, text);
     }});
     return *this;
 }
@@ -187,17 +57,7 @@ DialogAnswer &DialogAnswer::setItem(const QString &name, const QString &text)
 DialogAnswer &DialogAnswer::setChecked(const QString &name, bool checked)
 {
     steps_.append({QStringLiteral("setChecked %1").arg(name), [name, checked](QWidget *dialog) -> QString {
-        QWidget *w = nullptr;
-        if (QString err = usable(dialog, name, &w); !err.isEmpty())
-            return err;
-        auto *b = qobject_cast<QAbstractButton *>(w);
-        if (!b || !b->isCheckable())
-            return QStringLiteral("widget '%1' is not a check box or radio button").arg(name);
-        if (b->isChecked() != checked)
-            b->click();
-        if (b->isChecked() != checked)
-            return QStringLiteral("'%1' cannot be %2").arg(name, checked ? QStringLiteral("checked") : QStringLiteral("cleared"));
-        return {};
+        return kx9::CheckDialogButton(dialog, name, checked);
     }});
     return *this;
 }
@@ -205,26 +65,7 @@ DialogAnswer &DialogAnswer::setChecked(const QString &name, bool checked)
 DialogAnswer &DialogAnswer::setValue(const QString &name, const QVariant &value)
 {
     steps_.append({QStringLiteral("setValue %1").arg(name), [name, value](QWidget *dialog) -> QString {
-        QWidget *w = nullptr;
-        if (QString err = usable(dialog, name, &w); !err.isEmpty())
-            return err;
-        if (auto *sb = qobject_cast<QSpinBox *>(w)) {
-            sb->setValue(value.toInt());
-            return {};
-        }
-        if (auto *db = qobject_cast<QDoubleSpinBox *>(w)) {
-            db->setValue(value.toDouble());
-            return {};
-        }
-        if (w->metaObject()->indexOfProperty("value") >= 0 && w->setProperty("value", value))
-            return {};
-        if (auto *le = qobject_cast<QLineEdit *>(w)) {
-            le->selectAll();
-            le->insert(value.toString());
-            emit le->editingFinished();
-            return {};
-        }
-        return QStringLiteral("widget '%1' (%2) takes no value").arg(name, QString::fromLatin1(w->metaObject()->className()));
+        return kx9::SetDialogValue(dialog, name, value);
     }});
     return *this;
 }

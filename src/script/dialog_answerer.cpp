@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>

@@ -6,6 +6,7 @@
 #include "commands/ttcomxdlg.h"
 #include "dialog_driver.h"
 #include "link/text_codec.h"
+#include "wire_frame.h"
 
 #include <QDir>
 #include <QFile>
@@ -91,13 +92,7 @@ public:
     // A reader report frame as it goes on the wire.
     static QByteArray Frame(char kind, const QByteArray &data, uint8_t id = 0)
     {
-        QByteArray f;
-        f.append(char(0x02)).append(char(id)).append(kind).append(char(data.size())).append(data).append(char(0x03));
-        int sum = 0;
-        for (char c : f)
-            sum += uint8_t(c);
-        f.append(char(sum & 0xFF)).append(char(0x0D));
-        return f;
+        return kx9test::WireFrame(kind, data, id);
     }
 
     QTemporaryDir dir;

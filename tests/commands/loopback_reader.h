@@ -1,4 +1,5 @@
 #pragma once
+#include "../support/wire_frame.h"
 // A command module in TCP client mode wired to a loopback server that plays
 // the reader: it captures every request frame it receives and answers from a
 // queue of scripted replies. A 20 ms timer drains the receiver the way the
@@ -33,19 +34,7 @@ inline QString hexText(const QByteArray &bytes)
 // A reply frame built here, independently of the code under test.
 inline QByteArray replyFrame(uint8_t id, char kind, const QByteArray &data, int lenOverride = -1)
 {
-    QByteArray f;
-    f.append(char(0x02));
-    f.append(char(id));
-    f.append(kind);
-    f.append(char(lenOverride < 0 ? data.size() : lenOverride));
-    f.append(data);
-    f.append(char(0x03));
-    uint8_t sum = 0;
-    for (char c : f)
-        sum = uint8_t(sum + uint8_t(c));
-    f.append(char(sum));
-    f.append(char(0x0D));
-    return f;
+    return kx9test::WireFrame(kind, data, id, lenOverride);
 }
 
 class LoopbackReader {

@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "dialog_driver.h"
 #include "sim_process.h"
+#include "wire_frame.h"
 
 #include <QAction>
 #include <QFile>
@@ -29,17 +30,10 @@ inline QList<QByteArray> simReceived(const SimProcess &sim)
     return frames;
 }
 
-// An 'x' (or other) request frame built here from the frame layout, so a
-// fault in the monitor's builder shows up as a difference.
+// An 'x' (or other) request frame as the reader should see it.
 inline QByteArray requestFrame(char command, const QByteArray &data, uint8_t id = 0)
 {
-    QByteArray f;
-    f.append(char(0x02)).append(char(id)).append(command).append(char(data.size())).append(data).append(char(0x03));
-    uint8_t sum = 0;
-    for (char c : f)
-        sum = uint8_t(sum + uint8_t(c));
-    f.append(char(sum)).append(char(0x0D));
-    return f;
+    return kx9test::WireFrame(command, data, id);
 }
 
 class Monitor {

@@ -2,6 +2,8 @@
 // A test's own view of the reader link: frames built and cut by hand from the
 // envelope rules (STX ID CMD LEN DATA ETX SUM CR), nothing shared with the
 // programs under test.
+#include "wire_frame.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QHostAddress>
@@ -13,13 +15,7 @@ namespace wire {
 
 inline QByteArray frame(char cmd, const QByteArray &data, uint8_t id = 0)
 {
-    QByteArray f;
-    f.append(char(0x02)).append(char(id)).append(cmd).append(char(data.size())).append(data).append(char(0x03));
-    uint8_t sum = 0;
-    for (char c : f)
-        sum = uint8_t(sum + uint8_t(c));
-    f.append(char(sum)).append(char(0x0D));
-    return f;
+    return kx9test::WireFrame(cmd, data, id);
 }
 
 inline QByteArray hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }

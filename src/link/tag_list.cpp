@@ -33,45 +33,39 @@ void TagList::countEntry(int index)
     TagListEntry &e = entries_[index];
     ++e.readCount;
     const int row = index + 1;
-    if (view_)
-        view_->setCell(row, 1, QString::number(e.readCount));
-    writeInOut(row);
     lastUpdatedRow_ = row;
-    if (view_)
-        view_->repaintGrid();
+    if (!view_)
+        return;
+    view_->setCell(row, 1, QString::number(e.readCount));
+    writeInOut(row);
+    view_->repaintGrid();
 }
 
 void TagList::addEntry(const QString &dataText, const QString &uidText)
 {
-    const int index = count_;
+    const int index = int(entries_.size());
     entries_.append(TagListEntry{dataText, uidText, 1});
-    ++count_;
     // Only the first entry with a key is indexed, as a scan would find it.
     if (!byData_.contains(dataText))
         byData_.insert(dataText, index);
     const auto uidKey = qMakePair(uidText, dataText);
     if (!byUidData_.contains(uidKey))
         byUidData_.insert(uidKey, index);
-    const int row = count_;
+    const int row = index + 1;
+    lastUpdatedRow_ = row;
+    if (!view_)
+        return;
     // The grid grows before the new row is written: a grid control drops
     // writes to rows it does not have yet.
-    if (view_ && count_ >= kGridRows && view_->rowCount() < count_ + 1)
-        view_->setRowCount(count_ + 1);
-    if (view_) {
-        view_->setCell(row, 3, uidText);
-        view_->setCell(row, 2, dataText);
-        view_->setCell(row, 1, QStringLiteral("1"));
-        view_->setCell(row, 0, QString::number(row));
-    }
+    if (row >= kGridRows && view_->rowCount() < row + 1)
+        view_->setRowCount(row + 1);
+    view_->setCell(row, 3, uidText);
+    view_->setCell(row, 2, dataText);
+    view_->setCell(row, 1, QStringLiteral("1"));
+    view_->setCell(row, 0, QString::number(row));
     writeInOut(row);
-    if (view_)
-        view_->setCountText(kCountLabel + QString::number(count_));
-    lastUpdatedRow_ = row;
-    if (view_) {
-        if (count_ >= kGridRows)
-            view_->setRowCount(count_ + 1);
-        view_->repaintGrid();
-    }
+    view_->setCountText(kCountLabel + QString::number(row));
+    view_->repaintGrid();
 }
 
 void TagList::AddDataEntry(const QString &dataText)
@@ -81,7 +75,7 @@ void TagList::AddDataEntry(const QString &dataText)
         countEntry(it.value());
         return;
     }
-    if (count_ < capacity_)
+    if (count() < capacity_)
         addEntry(dataText, QString());
 }
 
@@ -92,7 +86,7 @@ void TagList::AddUidEntry(const QString &dataText, const QString &uidText)
         countEntry(it.value());
         return;
     }
-    if (count_ < capacity_)
+    if (count() < capacity_)
         addEntry(dataText, uidText);
 }
 
@@ -104,7 +98,6 @@ const TagListEntry &TagList::entry(int i) const
 
 void TagList::ClearTagList()
 {
-    count_ = 0;
     entries_.clear();
     byData_.clear();
     byUidData_.clear();

@@ -40,7 +40,7 @@ public:
     void ClearTagList();
 
     int capacity() const { return capacity_; }
-    int count() const { return count_; }
+    int count() const { return int(entries_.size()); }
     int LastUpdatedRow() const { return lastUpdatedRow_; }
     // Entry i (an unused row reads as an empty entry).
     const TagListEntry &entry(int i) const;
@@ -54,7 +54,6 @@ private:
     // capacity is the fixed limit.
     int capacity_ = 0;
     QVector<TagListEntry> entries_;
-    int count_ = 0;
     int lastUpdatedRow_ = 0;
     TagListView *view_ = nullptr;
     const AppOptions *opts_ = nullptr;

@@ -55,6 +55,13 @@ struct CommModule::Private : LinkHost {
     uint8_t lastGateReply[kRxFrameSize] = {};
     int lastGateReplySize = 0;
 
+    // Copies the frame just assembled into one of the kept-reply buffers.
+    void keepFrame(uint8_t *dst, int &size) const
+    {
+        std::memcpy(dst, rxFrame, size_t(rxFrameValid));
+        size = rxFrameValid;
+    }
+
     std::array<FrameDecoder, 256> ackDecoders;
     FrameDecoder nackDecoder;
     TextDecoder textDecoder;
@@ -380,8 +387,7 @@ void CommModule::RouteReply()
     switch (f.kind()) {
     case '0':
         responseWaitState_ = StateAck;
-        std::memcpy(p.lastReply, p.rxFrame, size_t(p.rxFrameValid));
-        p.lastReplySize = p.rxFrameValid;
+        p.keepFrame(p.lastReply, p.lastReplySize);
         if (const FrameDecoder &dec = p.ackDecoders[lastCommandCode_])
             dec(LastReply());
         break;
@@ -419,8 +425,7 @@ void CommModule::RouteReply()
     }
     case '1':
         responseWaitState_ = StateNack;
-        std::memcpy(p.lastReply, p.rxFrame, size_t(p.rxFrameValid));
-        p.lastReplySize = p.rxFrameValid;
+        p.keepFrame(p.lastReply, p.lastReplySize);
         if (p.nackDecoder)
             p.nackDecoder(LastReply());
         break;
@@ -433,8 +438,7 @@ void CommModule::RouteReply()
         routeUidReport('L', f, 0, 8);
         break;
     case 'G': {
-        std::memcpy(p.lastGateReply, p.rxFrame, size_t(p.rxFrameValid));
-        p.lastGateReplySize = p.rxFrameValid;
+        p.keepFrame(p.lastGateReply, p.lastGateReplySize);
         responseWaitState_ = StateGate;
         const int sub = f.data(0);
         if ((sub == 0x80 || sub == 0x81) && f.len() >= 13 && f.dataSize() == f.len())

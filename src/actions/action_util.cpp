@@ -1,5 +1,6 @@
 #include "actions/action_util.h"
 
+#include "commands/command_bytes.h"
 #include "link/main_state.h"
 #include "link/options.h"
 #include "link/text_codec.h"
@@ -51,9 +52,7 @@ QByteArray TextToBlockBytes(const QString &text, int n)
 {
     if (n <= 0)
         return {};
-    QByteArray bytes = EncodeCp932(text).left(n);
-    bytes.append(QByteArray(n - bytes.size(), '\0'));
-    return bytes;
+    return cmd::fit(EncodeCp932(text), n);
 }
 
 QByteArray BinaryBlockBytes(uint8_t data3, uint8_t data2, uint8_t data1, uint8_t data0, int blockSize)

@@ -390,9 +390,14 @@ void TKX9AppForm::ApplyEnvironmentSwitches()
 
 void TKX9AppForm::ApplyLockItemVisibility()
 {
+    if (lockItems_.isEmpty()) {
+        for (const char *n : {"MnLockBlock", "MnLockAFI", "MNLockDSFID", "MnLock2Blocks", "MnLockEAS1"})
+            if (QAction *a = findAction(QLatin1String(n)))
+                lockItems_.append(a);
+    }
     const bool on = options_.EnabLockBlock != 0;
-    for (const char *n : {"MnLockBlock", "MnLockAFI", "MNLockDSFID", "MnLock2Blocks", "MnLockEAS1"})
-        setItemVisible(QLatin1String(n), on);
+    for (QAction *a : std::as_const(lockItems_))
+        a->setVisible(on);
 }
 
 void TKX9AppForm::onIdle() { ApplyLockItemVisibility(); }
@@ -447,9 +452,8 @@ void TKX9AppForm::ApplyMenuProfile()
     eepromInitFlag_ = false;
     setItemVisible(QStringLiteral("MnTILight"), true);
     applyShownWhileSetRows();
-    // At creation and again after the R/W parameter dialog (which applies it
-    // only when it has left the reader outside command mode): the command
-    // menus wait for the next switch to command mode.
+    // At creation and again after the R/W parameter dialog: the command menus
+    // wait for the next switch to command mode (fMenuDisp keeps them enabled).
     ApplyCommandModeGating(false);
 }
 

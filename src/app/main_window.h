@@ -141,6 +141,9 @@ private:
     int savedLogRx_ = 1;
     int savedLogTx_ = 1;
     bool eepromInitFlag_ = false;
+    // The lock items, looked up once: the idle rule runs every time the event
+    // loop goes idle, far too often for a search of the whole window.
+    QList<QAction *> lockItems_;
     bool startRequested_ = false;
     bool closed_ = false;
     bool closeRequested_ = false;   // a close asked for while start-up runs

@@ -5,7 +5,7 @@
 // queue of scripted replies. A 20 ms timer drains the receiver the way the
 // main window's receive timer does.
 #include "commands/ttcomxdlg.h"
-#include "memory_log.h"
+#include "../support/memory_log.h"
 #include "link/main_state.h"
 #include "link/options.h"
 
@@ -110,7 +110,7 @@ public:
     QTemporaryDir dir;
     kx9::AppOptions options;
     kx9::MainState state;
-    MemoryLog log;
+    kx9test::MemoryLog log;
     QTcpServer server;
     QTcpSocket *peer = nullptr;
     std::unique_ptr<kx9::TTComXDlg> module;

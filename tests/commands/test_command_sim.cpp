@@ -1,7 +1,7 @@
 // The command module against kx9sim over loopback TCP: queries with their
 // values, a tag inventory and block reads, and the NACK of a locked block.
 #include "commands/ttcomxdlg.h"
-#include "memory_log.h"
+#include "../support/memory_log.h"
 #include "link/main_state.h"
 #include "link/options.h"
 #include "sim_process.h"
@@ -41,7 +41,7 @@ private:
     QTemporaryDir dir;
     kx9::AppOptions options;
     kx9::MainState state;
-    MemoryLog log;
+    kx9test::MemoryLog log;
     std::unique_ptr<kx9::TTComXDlg> module;
     std::unique_ptr<QTimer> timer1;
 };

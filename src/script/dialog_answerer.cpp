@@ -1,14 +1,31 @@
 #include "script/dialog_answerer.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QListWidget>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -365,6 +382,294 @@ QString AnswerMessageBox(QMessageBox *box, const QString &answer)
             return QStringLiteral("the message box \"%1\" has no button").arg(box->text());
     }
     b->click();
+    return {};
+}
+
+// ---------------------------------------------------------------- windows
+
+QWidget *CurrentDialog(const QWidget *mainWindow, const char *skipProperty)
+{
+    auto skipped = [skipProperty](const QWidget *w) { return skipProperty && w->property(skipProperty).toBool(); };
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return (modal->isVisible() && !skipped(modal)) ? modal : nullptr;
+    QWidget *last = nullptr;
+    QWidget *active = QApplication::activeWindow();
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w == mainWindow || !w->isVisible() || skipped(w))
+            continue;
+        if (!qobject_cast<QDialog *>(w) && w->windowType() != Qt::Dialog)
+            continue;
+        if (w == active)
+            return w;
+        last = w;
+    }
+    return last;
+}
+
+QString AnswerFileDialog(QWidget *dialog, const QString &path, const QString &filter)
+{
+    auto *fd = qobject_cast<QFileDialog *>(dialog);
+    if (!fd)
+        return QStringLiteral("expected a file dialog, but %1 is open").arg(DescribeDialog(dialog));
+    if (!filter.isEmpty()) {
+        const QStringList filters = fd->nameFilters();
+        bool isIndex = false;
+        const int index = filter.toInt(&isIndex);
+        QString chosen;
+        if (isIndex && index >= 0 && index < filters.size())
+            chosen = filters[index];
+        for (const QString &f : filters)
+            if (chosen.isEmpty() && (f == filter || f.section(QLatin1String(" ("), 0, 0) == filter))
+                chosen = f;
+        if (chosen.isEmpty())
+            return QStringLiteral("file dialog %1 has no filter \"%2\" (it has: %3)")
+                .arg(DescribeDialog(dialog), filter, filters.join(QLatin1String("; ")));
+        fd->selectNameFilter(chosen);
+    }
+    fd->selectFile(path);
+    QPointer<QFileDialog> guard(fd);
+    static_cast<QDialog *>(fd)->accept();   // QFileDialog keeps its override protected
+    if (guard && guard->isVisible() && !QApplication::activeModalWidget())
+        return QStringLiteral("file dialog %1 did not take \"%2\"").arg(DescribeDialog(dialog), path);
+    return {};
+}
+
+// ---------------------------------------------------------------- clicks
+
+bool ParseModifiers(const QString &text, Qt::KeyboardModifiers *out)
+{
+    Qt::KeyboardModifiers mods;
+    for (const QString &word : text.toLower().split(u'+', Qt::SkipEmptyParts)) {
+        if (word == u"ctrl" || word == u"control")
+            mods |= Qt::ControlModifier;
+        else if (word == u"shift")
+            mods |= Qt::ShiftModifier;
+        else if (word == u"alt")
+            mods |= Qt::AltModifier;
+        else
+            return false;
+    }
+    *out = mods;
+    return true;
+}
+
+namespace {
+
+// The widget a person would click for `name`: a widget of that name, else the
+// toolbar button or other widget that shows the action of that name.
+QWidget *clickTarget(QWidget *root, const QString &name)
+{
+    if (QWidget *w = findWidget(root, name))
+        return w;
+    const QList<QAction *> actions = root->findChildren<QAction *>(name);
+    for (QAction *a : actions) {
+        for (QObject *o : a->associatedObjects()) {
+            if (auto *bar = qobject_cast<QToolBar *>(o)) {
+                if (QWidget *button = bar->widgetForAction(a))
+                    return button;
+            } else if (auto *w = qobject_cast<QWidget *>(o); w && !qobject_cast<QMenu *>(w)) {
+                return w;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void sendMouse(QWidget *w, QEvent::Type type, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods)
+{
+    const QPointF pos = QPointF(w->rect().center());
+    const QPointF global = QPointF(w->mapToGlobal(w->rect().center()));
+    QMouseEvent event(type, pos, pos, global, Qt::LeftButton, buttons, mods);
+    QApplication::sendEvent(w, &event);
+}
+
+} // namespace
+
+QString ClickWidget(QWidget *root, const QString &name, Qt::KeyboardModifiers modifiers, bool doubleClick)
+{
+    QWidget *w = clickTarget(root, name);
+    if (!w)
+        return QStringLiteral("no widget '%1' in %2").arg(name, DescribeDialog(root));
+    if (!w->isVisible())
+        return QStringLiteral("widget '%1' in %2 is not shown").arg(name, DescribeDialog(root));
+    if (!w->isEnabled())
+        return QStringLiteral("widget '%1' in %2 is disabled").arg(name, DescribeDialog(root));
+    // The order a real double-click arrives in: press, release, double-click, release.
+    QPointer<QWidget> guard(w);
+    sendMouse(w, QEvent::MouseButtonPress, Qt::LeftButton, modifiers);
+    if (guard)
+        sendMouse(w, QEvent::MouseButtonRelease, Qt::NoButton, modifiers);
+    if (doubleClick && guard) {
+        sendMouse(w, QEvent::MouseButtonDblClick, Qt::LeftButton, modifiers);
+        if (guard)
+            sendMouse(w, QEvent::MouseButtonRelease, Qt::NoButton, modifiers);
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------- what a dialog shows
+
+namespace {
+
+QString escapeValue(QString v)
+{
+    v.replace(u'\\', QLatin1String("\\\\"));
+    v.replace(u'\t', QLatin1String("\\t"));
+    v.replace(u'\r', QString());
+    v.replace(u'\n', QLatin1String("\\n"));
+    return v;
+}
+
+QString modelText(const QAbstractItemView *view, bool withHeading)
+{
+    const QAbstractItemModel *m = view->model();
+    if (!m)
+        return {};
+    QStringList rows;
+    if (withHeading) {
+        QStringList cells;
+        for (int c = 0; c < m->columnCount(); ++c)
+            cells << m->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        rows << cells.join(u'\t');
+    }
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < m->columnCount(); ++c)
+            cells << m->index(r, c).data(Qt::DisplayRole).toString();
+        rows << cells.join(u'\t');
+    }
+    return rows.join(u'\n');
+}
+
+QString checkedText(const QAbstractButton *b) { return b->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
+
+// Kind and value of one control, as a person reads it off the screen.
+void describeControl(QWidget *w, ControlState *c)
+{
+    if (auto *le = qobject_cast<QLineEdit *>(w)) {
+        c->kind = w->inherits("kx9::IntEdit") ? QStringLiteral("number") : QStringLiteral("line");
+        c->value = le->text();
+    } else if (auto *cb = qobject_cast<QComboBox *>(w)) {
+        c->kind = QStringLiteral("combo");
+        c->value = QStringLiteral("%1 [%2]").arg(cb->currentText()).arg(cb->currentIndex());
+    } else if (auto *sb = qobject_cast<QAbstractSpinBox *>(w)) {
+        c->kind = QStringLiteral("spin");
+        c->value = sb->text();
+    } else if (auto *check = qobject_cast<QCheckBox *>(w)) {
+        c->kind = QStringLiteral("check");
+        c->value = checkedText(check);
+    } else if (auto *radio = qobject_cast<QRadioButton *>(w)) {
+        c->kind = QStringLiteral("radio");
+        c->value = checkedText(radio);
+    } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+        c->kind = button->isCheckable() ? QStringLiteral("toggle") : QStringLiteral("button");
+        c->value = button->isCheckable() ? checkedText(button) : CaptionText(button->text());
+    } else if (auto *pe = qobject_cast<QPlainTextEdit *>(w)) {
+        c->kind = QStringLiteral("text");
+        c->value = pe->toPlainText();
+    } else if (auto *te = qobject_cast<QTextEdit *>(w)) {
+        c->kind = QStringLiteral("text");
+        c->value = te->toPlainText();
+    } else if (auto *table = qobject_cast<QTableView *>(w)) {
+        c->kind = QStringLiteral("grid");
+        c->value = modelText(table, !table->horizontalHeader()->isHidden());
+    } else if (auto *view = qobject_cast<QAbstractItemView *>(w)) {
+        c->kind = QStringLiteral("list");
+        const int row = view->currentIndex().isValid() ? view->currentIndex().row() : -1;
+        c->value = QStringLiteral("[%1] ").arg(row) + modelText(view, false);
+    } else if (auto *label = qobject_cast<QLabel *>(w)) {
+        c->kind = QStringLiteral("label");
+        c->value = label->text();
+    } else if (auto *bar = qobject_cast<QProgressBar *>(w)) {
+        c->kind = QStringLiteral("progress");
+        c->value = QString::number(bar->value());
+    } else if (auto *tabs = qobject_cast<QTabWidget *>(w)) {
+        c->kind = QStringLiteral("pages");
+        c->value = QStringLiteral("%1 [%2]").arg(tabs->tabText(tabs->currentIndex())).arg(tabs->currentIndex());
+    } else if (auto *stack = qobject_cast<QStackedWidget *>(w)) {
+        c->kind = QStringLiteral("pages");
+        c->value = QString::number(stack->currentIndex());
+    } else if (QList<QRadioButton *> radios = w->findChildren<QRadioButton *>(); !radios.isEmpty()) {
+        // A radio group: the index of the item chosen, -1 for none.
+        c->kind = QStringLiteral("radio-group");
+        int index = -1;
+        for (int i = 0; i < radios.size(); ++i)
+            if (radios[i]->isChecked())
+                index = i;
+        c->value = QString::number(index);
+    } else if (auto *group = qobject_cast<QGroupBox *>(w)) {
+        c->kind = QStringLiteral("group");
+        c->value = group->isCheckable() ? QString::number(group->isChecked() ? 1 : 0) + u' ' + group->title()
+                                         : group->title();
+    } else {
+        c->kind = QString::fromLatin1(w->metaObject()->className()).section(QLatin1String("::"), -1).toLower();
+        if (w->metaObject()->indexOfProperty("text") >= 0)
+            c->value = w->property("text").toString();
+    }
+    c->value = escapeValue(c->value);
+}
+
+QString backgroundOf(QWidget *w)
+{
+    w->ensurePolished();
+    const QPalette::ColorRole role = w->backgroundRole();
+    const QColor own = w->palette().color(role);
+    const QColor usual = QApplication::palette(w).color(role);
+    return own == usual ? QString() : own.name();
+}
+
+} // namespace
+
+QList<ControlState> ReadControls(QWidget *root)
+{
+    QList<ControlState> out;
+    if (!root)
+        return out;
+    const QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    for (QWidget *w : widgets) {
+        const QString name = w->objectName();
+        // Qt's own parts of composite widgets (a spin box's editor) are not controls.
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
+            continue;
+        ControlState c;
+        c.name = name;
+        describeControl(w, &c);
+        c.enabled = w->isEnabled();
+        c.visible = w->isVisibleTo(root) && (root->isVisible() ? w->isVisible() : true);
+        c.background = backgroundOf(w);
+        out << c;
+    }
+    return out;
+}
+
+QString FormatControls(const QList<ControlState> &controls)
+{
+    QString text;
+    for (const ControlState &c : controls) {
+        text += QStringLiteral("%1\t%2\t%3\tenabled=%4\tvisible=%5")
+                    .arg(c.name, c.kind, c.value)
+                    .arg(c.enabled ? 1 : 0)
+                    .arg(c.visible ? 1 : 0);
+        if (!c.background.isEmpty())
+            text += QStringLiteral("\tbg=") + c.background;
+        text += u'\n';
+    }
+    return text;
+}
+
+QString CheckControls(QWidget *root, const QList<QPair<QString, QString>> &expected)
+{
+    const QList<ControlState> controls = ReadControls(root);
+    for (const auto &e : expected) {
+        const ControlState *found = nullptr;
+        for (const ControlState &c : controls)
+            if (!found && c.name == e.first)
+                found = &c;
+        if (!found)
+            return QStringLiteral("no control '%1' in %2").arg(e.first, DescribeDialog(root));
+        if (found->value != e.second)
+            return QStringLiteral("'%1' shows \"%2\", expected \"%3\"").arg(e.first, found->value, e.second);
+    }
     return {};
 }
 

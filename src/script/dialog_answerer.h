@@ -60,3 +60,44 @@ QAbstractButton *FindCancelButton(QWidget *dialog);
 QString ClickDialogButton(QAbstractButton *button, const QWidget *dialog, const QString &what);
 
 } // namespace kx9
+
+namespace kx9 {
+
+// The window an answer goes to now: the active modal dialog, else the
+// active (or last listed) visible top-level dialog other than `mainWindow`,
+// so windows shown without blocking (a progress box) are answered the same
+// way. Windows carrying `skipProperty` (boxes that close by themselves) are
+// passed over. Null when none is open.
+QWidget *CurrentDialog(const QWidget *mainWindow = nullptr, const char *skipProperty = nullptr);
+
+// A file dialog: chooses the name filter (an index or its text; empty keeps
+// it), selects `path` and accepts, as typing the name and pressing Open/Save.
+QString AnswerFileDialog(QWidget *dialog, const QString &path, const QString &filter);
+
+// Clicks (or double-clicks) the widget named `name` inside `root` with the
+// modifier keys held, by real mouse events at its centre, so the widget's
+// own mouse handlers see the modifiers. A QAction's name reaches the toolbar
+// button that shows it.
+QString ClickWidget(QWidget *root, const QString &name, Qt::KeyboardModifiers modifiers, bool doubleClick);
+// "ctrl", "shift+ctrl", "alt" ... (any order, '+' between); false for a word it does not know.
+bool ParseModifiers(const QString &text, Qt::KeyboardModifiers *out);
+
+// One control as shown: kind and value (number box in its radix, combo
+// "text [index]", radio group index, check 0/1, line edit text, the lines of
+// a multi-line text, grid cells). Backslash, tab and newline in the value are
+// written \\ \t \n so that every control stays on one line.
+struct ControlState {
+    QString name;
+    QString kind;
+    QString value;
+    bool enabled = false;
+    bool visible = false;
+    QString background;   // "#rrggbb" when not the default of its kind
+};
+QList<ControlState> ReadControls(QWidget *root);
+// One line a control: name, kind, value, enabled=0/1, visible=0/1 [, bg=#rrggbb], tab-separated.
+QString FormatControls(const QList<ControlState> &controls);
+// Each NAME=VALUE must equal the value column of that control; an error text for the first that does not.
+QString CheckControls(QWidget *root, const QList<QPair<QString, QString>> &expected);
+
+} // namespace kx9

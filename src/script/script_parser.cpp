@@ -1,4 +1,5 @@
 #include "script/script_parser.h"
+#include "script/dialog_answerer.h"
 
 namespace kx9 {
 
@@ -79,11 +80,46 @@ std::optional<ScriptProgram> ParseScript(const QString &text, ScriptParseError *
         ScriptStep step;
         step.line = lineNo;
         auto argCount = [&](int min, int max) { return w.size() >= min && w.size() <= max; };
-        if (cmd == u"menu") {
+        if (cmd == u"menu" || cmd == u"trigger") {
             if (!argCount(1, 1))
-                return fail(lineNo, QStringLiteral("menu takes one item name"));
-            step.kind = ScriptStep::Menu;
+                return fail(lineNo, QStringLiteral("%1 takes one item name").arg(cmd));
+            step.kind = cmd == u"menu" ? ScriptStep::Menu : ScriptStep::Trigger;
             step.name = w[0];
+        } else if (cmd == u"file") {
+            if (!argCount(1, 2))
+                return fail(lineNo, QStringLiteral("file takes a path and an optional filter (index or text)"));
+            step.kind = ScriptStep::File;
+            step.name = w[0];
+            step.arg = w.value(1);
+        } else if (cmd == u"click" || cmd == u"double-click") {
+            Qt::KeyboardModifiers mods;
+            if (!argCount(1, 2) || (w.size() == 2 && !ParseModifiers(w[1], &mods)))
+                return fail(lineNo, QStringLiteral("%1 takes a widget name and optional keys such as ctrl, shift+ctrl, alt")
+                                        .arg(cmd));
+            step.kind = ScriptStep::Click;
+            step.doubleClick = cmd == u"double-click";
+            step.name = w[0];
+            step.arg = w.value(1);
+        } else if (cmd == u"dump") {
+            if (!argCount(1, 1))
+                return fail(lineNo, QStringLiteral("dump takes a file name"));
+            step.kind = ScriptStep::Dump;
+            step.name = w[0];
+        } else if (cmd == u"expect-field") {
+            step.kind = ScriptStep::ExpectField;
+            step.ms = 3000;
+            if (!w.isEmpty() && !w.last().contains(u'=')) {
+                if (!toMs(w.takeLast(), &step.ms))
+                    return fail(lineNo, QStringLiteral("expect-field takes NAME=VALUE ... and an optional time in milliseconds"));
+            }
+            if (w.isEmpty())
+                return fail(lineNo, QStringLiteral("expect-field needs at least one NAME=VALUE"));
+            for (const QString &f : w) {
+                const int eq = f.indexOf(u'=');
+                if (eq <= 0)
+                    return fail(lineNo, QStringLiteral("expected NAME=VALUE, got \"%1\"").arg(f));
+                step.fields.append({f.left(eq), f.mid(eq + 1)});
+            }
         } else if (cmd == u"dialog") {
             if (w.isEmpty())
                 return fail(lineNo, QStringLiteral("dialog needs ok, cancel or a button"));

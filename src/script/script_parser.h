@@ -10,14 +10,19 @@
 namespace kx9 {
 
 struct ScriptStep {
-    enum Kind { Menu, Dialog, Question, Message, Wait, ExpectLog, SaveLog, SaveGrid, Quit };
+    enum Kind {
+        Menu, Trigger, Dialog, Question, Message, File, Click, Wait, ExpectLog, ExpectField, Dump, SaveLog, SaveGrid, Quit
+    };
     Kind kind = Menu;
     int line = 0;                          // 1-based line in the script file
-    QString name;                          // menu NAME, dialog button, question yes/no, file name, log text
-    QList<QPair<QString, QString>> fields; // dialog FIELD=VALUE, in order
-    int ms = 0;                            // wait / expect-log time
+    QString name;                          // menu NAME, dialog button, question yes/no, file name, log text, widget
+    QString arg;                           // file dialog filter, click modifiers ("ctrl+shift")
+    QList<QPair<QString, QString>> fields; // dialog FIELD=VALUE, expect-field NAME=VALUE, in order
+    int ms = 0;                            // wait / expect-log / expect-field time
+    bool doubleClick = false;
 
-    bool isAnswer() const { return kind == Dialog || kind == Question || kind == Message; }
+    // Steps that act on the dialog open at the time.
+    bool isAnswer() const { return kind == Dialog || kind == Question || kind == Message || kind == File; }
 };
 
 struct ScriptParseError {

@@ -29,20 +29,12 @@ constexpr int kPollMs = 20;
 // let go for this long, the process ends anyway so a script never hangs.
 constexpr int kFailExitDeadlineMs = 15000;
 
-QString answerText(const ScriptStep &s)
-{
-    switch (s.kind) {
-    case ScriptStep::Dialog: return QStringLiteral("dialog");
-    case ScriptStep::Question: return QStringLiteral("question");
-    default: return QStringLiteral("message");
-    }
-}
-
 // An item is reachable when it and every menu on the way to it is visible and
-// enabled; a toolbar button counts when its toolbar is shown.
-bool reachable(QAction *a, int depth = 0)
+// enabled; a toolbar button counts when its toolbar is shown. `hiddenToo`
+// lets items the menu profile hides through, never disabled ones.
+bool reachable(QAction *a, bool hiddenToo, int depth = 0)
 {
-    if (!a->isVisible() || !a->isEnabled() || depth > 16)
+    if ((!a->isVisible() && !hiddenToo) || !a->isEnabled() || depth > 16)
         return false;
     const QList<QObject *> owners = a->associatedObjects();
     if (owners.isEmpty())
@@ -52,10 +44,10 @@ bool reachable(QAction *a, int depth = 0)
             QAction *up = menu->menuAction();
             if (up->associatedObjects().isEmpty())
                 return menu->isEnabled();        // a pop-up menu of its own
-            if (menu->isEnabled() && reachable(up, depth + 1))
+            if (menu->isEnabled() && reachable(up, hiddenToo, depth + 1))
                 return true;
         } else if (auto *bar = qobject_cast<QToolBar *>(o)) {
-            if (!bar->isHidden() && bar->isEnabled())
+            if ((hiddenToo || !bar->isHidden()) && bar->isEnabled())
                 return true;
         } else if (auto *w = qobject_cast<QWidget *>(o)) {
             if (w->isEnabled())
@@ -72,15 +64,19 @@ ScriptRunner::ScriptRunner(ScriptProgram program, QTextStream &out, QTextStream 
 {
     pollTimer_.setInterval(kPollMs);
     connect(&pollTimer_, &QTimer::timeout, this, &ScriptRunner::poll);
+    // The platform's own file dialogs are not widgets a script can fill.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
 ScriptRunner::~ScriptRunner() = default;
 
 void ScriptRunner::beginStartup()
 {
-    while (next_ < program_.steps.size() && program_.steps[next_].isAnswer())
-        answers_.append(program_.steps[next_++]);
-    headDeadline_.setRemainingTime(kAnswerTimeoutMs);
+    if (pollTimer_.isActive())
+        return;
+    // Start-up counts as one long action: its dialogs are answered by the
+    // answer lines at the top of the script.
+    busy_.append(Busy{});
     pollTimer_.start();
 }
 
@@ -89,23 +85,75 @@ void ScriptRunner::run(QWidget *mainWindow)
     window_ = mainWindow;
     if (!pollTimer_.isActive())
         beginStartup();
-    finishStep();
+    if (!startupDone_) {
+        startupDone_ = true;
+        if (!busy_.isEmpty())
+            busy_.removeFirst();
+    }
+    poll();
 }
 
 void ScriptRunner::windowClosed()
 {
     if (finished_)
         return;
-    const int line = next_ > 0 && next_ <= program_.steps.size() ? program_.steps[next_ - 1].line : 0;
-    fail(line, QStringLiteral("the monitor closed before the script ended"));
+    fail(currentLine(), QStringLiteral("the monitor closed before the script ended"));
+}
+
+int ScriptRunner::currentLine() const
+{
+    if (active_)
+        return current_.line;
+    return next_ > 0 && next_ <= program_.steps.size() ? program_.steps[next_ - 1].line : 0;
+}
+
+QWidget *ScriptRunner::currentDialog() const { return CurrentDialog(window_, kSelfClosingProperty); }
+
+QWidget *ScriptRunner::openModal() const
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    return modal && modal->isVisible() && !modal->property(kSelfClosingProperty).toBool() ? modal : nullptr;
+}
+
+// The monitor is ready for the next line when nothing is running, or when
+// whatever runs waits on a dialog that opened since it began: the operator's
+// turn, as on the screen.
+bool ScriptRunner::settled() const
+{
+    if (busy_.isEmpty())
+        return true;
+    QWidget *front = currentDialog();
+    return front && front != busy_.last().front.data();
+}
+
+void ScriptRunner::watchDialogs()
+{
+    for (int i = shown_.size() - 1; i >= 0; --i)
+        if (!shown_[i].dialog || !shown_[i].dialog->isVisible())
+            shown_.removeAt(i);   // closed: shown again later, it is a new showing
+    QList<QWidget *> open;
+    if (QWidget *modal = QApplication::activeModalWidget())
+        open << modal;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != window_.data() && w->isVisible() && qobject_cast<QDialog *>(w) && !open.contains(w))
+            open << w;
+    for (QWidget *w : open) {
+        bool known = false;
+        for (const Shown &s : shown_)
+            known = known || s.dialog.data() == w;
+        if (known || !w->isVisible())
+            continue;
+        shown_.append({w, currentLine()});
+        if (auto *box = qobject_cast<QMessageBox *>(w)) {
+            out_ << "message: " << box->text() << Qt::endl;
+            out_.flush();
+        }
+    }
 }
 
 void ScriptRunner::poll()
 {
-    // Forget dialogs that are gone, so a new one at the same address is seen.
-    for (int i = seenGuards_.size() - 1; i >= 0; --i)
-        if (seenGuards_[i].isNull())
-            seenGuards_.removeAt(i);
+    watchDialogs();
 
     QWidget *modal = QApplication::activeModalWidget();
     if (modal && modal->property(kSelfClosingProperty).toBool()) {
@@ -119,22 +167,16 @@ void ScriptRunner::poll()
             if (auto *d = qobject_cast<QDialog *>(modal))
                 d->reject();
         }
-        if (!failing_)
-            headDeadline_.setRemainingTime(kAnswerTimeoutMs);   // answers wait behind the box
-    } else if (modal) {
-        bool seen = false;
-        for (const auto &g : seenGuards_)
-            seen = seen || g.data() == modal;
-        if (!seen) {
-            seenGuards_.append(modal);
-            handleModal(modal);
-        } else if (failing_) {
-            if (auto *d = qobject_cast<QDialog *>(modal))
-                d->reject();
-        }
+        if (active_ && current_.isAnswer())
+            stepDeadline_.setRemainingTime(kAnswerTimeoutMs);   // answers wait behind the box
     }
     if (failing_) {
-        if (!running_) {
+        if (QWidget *m = openModal()) {
+            if (auto *d = qobject_cast<QDialog *>(m))
+                d->reject();
+        }
+        // Leave once no action of ours is on the stack any more.
+        if (busy_.size() <= (startupDone_ ? 0 : 1)) {
             pollTimer_.stop();
             if (window_)
                 window_->close();
@@ -144,166 +186,256 @@ void ScriptRunner::poll()
     }
     if (finished_)
         return;
-    if (!answers_.isEmpty() && headDeadline_.hasExpired()) {
-        const ScriptStep head = answers_.first();
-        fail(head.line, QStringLiteral("no dialog opened for this %1 answer within %2 s")
-                            .arg(answerText(head)).arg(kAnswerTimeoutMs / 1000));
+    if (active_)
+        serviceStep();
+    else if (settled())
+        schedule();
+}
+
+void ScriptRunner::schedule()
+{
+    if (scheduled_)
         return;
-    }
-    if (waitingAnswers_ && answers_.isEmpty()) {
-        waitingAnswers_ = false;
-        finishStep();
-    }
-    if (expecting_)
-        checkExpectLog();
+    scheduled_ = true;
+    // A fresh timer each time: a step may open a nested loop (a dialog, a
+    // reply wait) and the poll must keep running inside it.
+    QTimer::singleShot(0, this, [this] {
+        scheduled_ = false;
+        startNext();
+    });
 }
 
-void ScriptRunner::handleModal(QWidget *modal)
+bool ScriptRunner::refuseOpenModal(int line)
 {
-    auto *box = qobject_cast<QMessageBox *>(modal);
-    if (box) {
-        out_ << "message: " << box->text() << Qt::endl;
-        out_.flush();
-    }
-    if (failing_ || finished_) {
-        if (auto *d = qobject_cast<QDialog *>(modal))
-            d->reject();
-        return;
-    }
-    if (answers_.isEmpty()) {
-        const int line = next_ > 0 && next_ <= program_.steps.size() ? program_.steps[next_ - 1].line : 0;
-        fail(line, QStringLiteral("a dialog opened with no answer for it: %1").arg(DescribeDialog(modal)));
-        if (auto *d = qobject_cast<QDialog *>(modal))
-            d->reject();
-        return;
-    }
-    const ScriptStep head = answers_.takeFirst();
-    headDeadline_.setRemainingTime(kAnswerTimeoutMs);
-    QString error;
-    if (box && head.kind == ScriptStep::Dialog)
-        error = QStringLiteral("expected a dialog, but a message box opened: %1").arg(box->text());
-    else if (!box && head.kind != ScriptStep::Dialog)
-        error = QStringLiteral("expected a %1 box, but %2 opened").arg(answerText(head), DescribeDialog(modal));
-    else if (box)
-        error = AnswerMessageBox(box, head.kind == ScriptStep::Question ? head.name : QString());
-    else
-        error = AnswerDialog(modal, head.fields, head.name);
-    if (!error.isEmpty()) {
-        fail(head.line, error);
-        if (auto *d = qobject_cast<QDialog *>(modal))
-            d->reject();
-    }
+    QWidget *modal = openModal();
+    if (!modal)
+        return false;
+    int opened = line;
+    for (const Shown &s : shown_)
+        if (s.dialog.data() == modal && s.line > 0)
+            opened = s.line;
+    fail(opened, QStringLiteral("a dialog opened with no answer for it: %1").arg(DescribeDialog(modal)));
+    return true;
 }
 
-void ScriptRunner::finishStep()
+void ScriptRunner::startNext()
 {
-    QTimer::singleShot(0, this, &ScriptRunner::nextStep);
-}
-
-void ScriptRunner::queueAnswersAfter(int index)
-{
-    next_ = index;
-    const bool wasEmpty = answers_.isEmpty();
-    while (next_ < program_.steps.size() && program_.steps[next_].isAnswer())
-        answers_.append(program_.steps[next_++]);
-    if (wasEmpty)
-        headDeadline_.setRemainingTime(kAnswerTimeoutMs);
-}
-
-void ScriptRunner::nextStep()
-{
-    if (finished_ || failing_ || running_)
+    if (finished_ || failing_ || active_ || !settled())
         return;
     if (next_ >= program_.steps.size()) {
-        if (!answers_.isEmpty()) {
-            // Answers still wait for their dialogs; the poll fails them in time.
-            waitingAnswers_ = true;
-            return;
-        }
-        finish(0);
+        if (!startupDone_)
+            return;   // the end of a script of start-up answers only: wait for the window
+        if (!refuseOpenModal(currentLine()))
+            finish(0);
         return;
     }
-    const ScriptStep step = program_.steps[next_++];
-    if (step.isAnswer()) {
-        // An answer after a step that opens no dialog of its own: it waits for
-        // whatever dialog opens next.
-        queueAnswersAfter(next_ - 1);
-        finishStep();
+    const ScriptStep &step = program_.steps[next_];
+    // Until the window is up only the start-up dialogs can be answered.
+    if (!startupDone_ && !step.isAnswer())
         return;
-    }
+    ++next_;
     runStep(step);
+}
+
+void ScriptRunner::completeStep()
+{
+    active_ = false;
+    if (settled())
+        schedule();
+}
+
+void ScriptRunner::busyCall(const std::function<void()> &call)
+{
+    busy_.append(Busy{currentDialog()});
+    call();
+    busy_.removeLast();
+    if (!active_ && !finished_ && settled())
+        schedule();
 }
 
 void ScriptRunner::runStep(const ScriptStep &step)
 {
+    current_ = step;
     switch (step.kind) {
-    case ScriptStep::Menu: {
+    case ScriptStep::Menu:
+    case ScriptStep::Trigger: {
+        if (refuseOpenModal(step.line))
+            return;
         QString why;
-        QAction *action = findAction(step.name, &why);
+        QAction *action = findAction(step.name, step.kind == ScriptStep::Trigger, &why);
         if (!action) {
             fail(step.line, why);
             return;
         }
-        queueAnswersAfter(next_);
-        running_ = true;
-        action->trigger();   // runs the real action, its dialogs answered by the poll
-        running_ = false;
-        if (failing_ || finished_)
-            return;
-        if (!answers_.isEmpty())
-            waitingAnswers_ = true;
-        else
-            finishStep();
+        // Runs the real action; the lines after this one go on once it returns
+        // or stops at a dialog of its own.
+        busyCall([action] { action->trigger(); });
         return;
     }
-    case ScriptStep::Wait:
-        QTimer::singleShot(step.ms, this, &ScriptRunner::finishStep);
-        return;
+    case ScriptStep::Dialog:
+    case ScriptStep::Question:
+    case ScriptStep::Message:
+    case ScriptStep::File:
     case ScriptStep::ExpectLog:
-        expecting_ = true;
-        expectStep_ = step;
-        expectDeadline_.setRemainingTime(step.ms);
-        checkExpectLog();
+    case ScriptStep::ExpectField:
+        active_ = true;
+        stepDeadline_.setRemainingTime(step.isAnswer() ? kAnswerTimeoutMs : step.ms);
+        serviceStep();
         return;
+    case ScriptStep::Wait:
+        active_ = true;
+        QTimer::singleShot(step.ms, this, [this, line = step.line] {
+            if (active_ && current_.line == line && current_.kind == ScriptStep::Wait)
+                completeStep();
+        });
+        return;
+    case ScriptStep::Click: {
+        QWidget *root = currentDialog();
+        if (!root)
+            root = window_;
+        Qt::KeyboardModifiers mods;
+        ParseModifiers(step.arg, &mods);
+        QString error;
+        busyCall([&] { error = ClickWidget(root, step.name, mods, step.doubleClick); });
+        if (!error.isEmpty())
+            fail(step.line, error);
+        return;
+    }
+    case ScriptStep::Dump: {
+        QWidget *root = currentDialog();
+        if (!root)
+            root = window_;
+        QString why;
+        if (!writeFile(step.name, FormatControls(ReadControls(root)), &why))
+            fail(step.line, why);
+        else
+            completeStep();
+        return;
+    }
     case ScriptStep::SaveLog:
     case ScriptStep::SaveGrid: {
         QString why;
         const QString text = step.kind == ScriptStep::SaveLog ? logText() : gridText();
-        if (!writeFile(step.name, text, &why)) {
+        if (!writeFile(step.name, text, &why))
             fail(step.line, why);
-            return;
-        }
-        finishStep();
+        else
+            completeStep();
         return;
     }
     case ScriptStep::Quit:
-        finish(0);
-        return;
-    default:
-        finishStep();
+        if (!refuseOpenModal(step.line))
+            finish(0);
         return;
     }
 }
 
-void ScriptRunner::checkExpectLog()
+// A step in progress: an answer waiting for its dialog, a log line or a
+// control value waiting to show.
+void ScriptRunner::serviceStep()
+{
+    if (!active_ || scheduled_)
+        return;
+    switch (current_.kind) {
+    case ScriptStep::Dialog:
+    case ScriptStep::Question:
+    case ScriptStep::Message:
+    case ScriptStep::File:
+        if (settled()) {
+            if (QWidget *dialog = currentDialog()) {
+                scheduled_ = true;
+                QPointer<QWidget> target(dialog);
+                QTimer::singleShot(0, this, [this, target] {
+                    scheduled_ = false;
+                    if (!active_ || failing_)
+                        return;
+                    if (target && target->isVisible())
+                        answer(current_, target);
+                });
+                return;
+            }
+        }
+        if (stepDeadline_.hasExpired()) {
+            QString what = current_.kind == ScriptStep::Dialog     ? QStringLiteral("dialog")
+                           : current_.kind == ScriptStep::Question ? QStringLiteral("question")
+                           : current_.kind == ScriptStep::File     ? QStringLiteral("file")
+                                                                   : QStringLiteral("message");
+            fail(current_.line, QStringLiteral("no dialog opened for this %1 answer within %2 s").arg(what).arg(kAnswerTimeoutMs / 1000));
+        }
+        return;
+    case ScriptStep::ExpectLog:
+        if (checkExpectLog()) {
+            completeStep();
+        } else if (stepDeadline_.hasExpired()) {
+            QString reason = QStringLiteral("log line \"%1\" did not appear within %2 ms").arg(current_.name).arg(current_.ms);
+            if (QWidget *modal = openModal())
+                reason += QStringLiteral(" (a dialog is open: %1)").arg(DescribeDialog(modal));
+            fail(current_.line, reason);
+        }
+        return;
+    case ScriptStep::ExpectField: {
+        QWidget *root = currentDialog();
+        if (!root)
+            root = window_;
+        const QString error = CheckControls(root, current_.fields);
+        if (error.isEmpty())
+            completeStep();
+        else if (stepDeadline_.hasExpired())
+            fail(current_.line, error);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void ScriptRunner::answer(const ScriptStep step, QWidget *dialog)
+{
+    auto *box = qobject_cast<QMessageBox *>(dialog);
+    QString error;
+    if (box && step.kind != ScriptStep::Question && step.kind != ScriptStep::Message)
+        error = QStringLiteral("expected a %1, but a message box opened: %2")
+                    .arg(step.kind == ScriptStep::File ? QStringLiteral("file dialog") : QStringLiteral("dialog"), box->text());
+    else if (!box && (step.kind == ScriptStep::Question || step.kind == ScriptStep::Message))
+        error = QStringLiteral("expected a %1 box, but %2 opened")
+                    .arg(step.kind == ScriptStep::Question ? QStringLiteral("question") : QStringLiteral("message"),
+                         DescribeDialog(dialog));
+    if (error.isEmpty() && step.kind == ScriptStep::Dialog) {
+        for (const auto &f : step.fields)
+            if (error.isEmpty())
+                error = SetDialogField(dialog, f.first, f.second);
+    }
+    if (!error.isEmpty()) {
+        fail(step.line, error);
+        return;
+    }
+    // The step is done before the press: what the press opens (a file dialog,
+    // a question) is for the lines after this one.
+    active_ = false;
+    busyCall([&] {
+        if (box)
+            error = AnswerMessageBox(box, step.kind == ScriptStep::Question ? step.name : QString());
+        else if (step.kind == ScriptStep::File)
+            error = AnswerFileDialog(dialog, step.name, step.arg);
+        else
+            error = PressDialogButton(dialog, step.name);
+    });
+    if (!error.isEmpty())
+        fail(step.line, error);
+}
+
+bool ScriptRunner::checkExpectLog()
 {
     const QStringList lines = logText().split(u'\n');
     if (lines.size() < lastLogLines_)
         logCursor_ = 0;   // the log was emptied at its line limit
     lastLogLines_ = int(lines.size());
     for (int i = logCursor_; i < lines.size(); ++i) {
-        if (lines[i].contains(expectStep_.name)) {
+        if (lines[i].contains(current_.name)) {
             logCursor_ = i + 1;
-            expecting_ = false;
-            finishStep();
-            return;
+            return true;
         }
     }
-    if (expectDeadline_.hasExpired()) {
-        expecting_ = false;
-        fail(expectStep_.line, QStringLiteral("log line \"%1\" did not appear within %2 ms")
-                                   .arg(expectStep_.name).arg(expectStep_.ms));
-    }
+    return false;
 }
 
 void ScriptRunner::fail(int line, const QString &reason)
@@ -318,9 +450,7 @@ void ScriptRunner::fail(int line, const QString &reason)
     exitCode_ = 1;
     failing_ = true;
     finished_ = true;
-    expecting_ = false;
-    waitingAnswers_ = false;
-    answers_.clear();
+    active_ = false;
     if (!pollTimer_.isActive())
         pollTimer_.start();
     QTimer::singleShot(kFailExitDeadlineMs, [] {
@@ -345,7 +475,7 @@ void ScriptRunner::finish(int code)
     });
 }
 
-QAction *ScriptRunner::findAction(const QString &name, QString *why) const
+QAction *ScriptRunner::findAction(const QString &name, bool hiddenToo, QString *why) const
 {
     if (!window_) {
         *why = QStringLiteral("no main window");
@@ -357,11 +487,11 @@ QAction *ScriptRunner::findAction(const QString &name, QString *why) const
         return nullptr;
     }
     for (QAction *a : found)
-        if (reachable(a))
+        if (reachable(a, hiddenToo))
             return a;
     QAction *a = found.first();
-    *why = QStringLiteral("menu item %1 is %2").arg(name, !a->isVisible() ? QStringLiteral("hidden")
-                                                           : QStringLiteral("disabled"));
+    *why = QStringLiteral("menu item %1 is %2").arg(name, !a->isVisible() && !hiddenToo ? QStringLiteral("hidden")
+                                                                                        : QStringLiteral("disabled"));
     return nullptr;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // Runs an operator script through the monitor's real menu actions and real
-// dialogs. A poll timer watches for modal dialogs and answers each from the
-// queue of dialog/question/message lines; the steps themselves run one after
-// the other on the event loop, so an action's nested wait keeps the poll alive.
+// dialogs. The lines run one after the other from the event loop; the next one
+// starts when the monitor is the operator's again: nothing runs, or what runs
+// waits on a dialog that opened since it began (modal or not). So a dialog can
+// stay open across waits and log checks, be answered again when it reappears,
+// and open further dialogs that the following lines answer.
 #include "script/script_parser.h"
 
 #include <QDeadlineTimer>
@@ -10,6 +12,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+
+#include <functional>
 
 class QAction;
 class QTextStream;
@@ -44,16 +48,35 @@ signals:
     void done(int exitCode);
 
 private:
+    // What the monitor is busy with: a menu action, a button press or a click
+    // that has not returned yet, with the dialog that was in front when it began.
+    struct Busy {
+        QPointer<QWidget> front;
+    };
+    // A dialog seen open, with the script line that was running when it opened.
+    struct Shown {
+        QPointer<QWidget> dialog;
+        int line = 0;
+    };
+
     void poll();
-    void handleModal(QWidget *modal);
-    void nextStep();
+    void watchDialogs();
+    bool settled() const;
+    QWidget *currentDialog() const;
+    QWidget *openModal() const;
+    int currentLine() const;
+    void schedule();
+    void startNext();
+    void serviceStep();
     void runStep(const ScriptStep &step);
-    void queueAnswersAfter(int index);
-    void finishStep();
+    void answer(ScriptStep step, QWidget *dialog);   // a copy: later lines may run inside the press
+    void busyCall(const std::function<void()> &call);
+    void completeStep();
+    bool refuseOpenModal(int line);
     void fail(int line, const QString &reason);
     void finish(int code);
-    void checkExpectLog();
-    QAction *findAction(const QString &name, QString *why) const;
+    bool checkExpectLog();
+    QAction *findAction(const QString &name, bool hiddenToo, QString *why) const;
     QWidget *findInWindow(const char *objectName) const;
     bool writeFile(const QString &path, const QString &text, QString *why) const;
     QString logText() const;
@@ -64,22 +87,19 @@ private:
     QTextStream &err_;
     QPointer<QWidget> window_;
     QTimer pollTimer_;
-    QList<ScriptStep> answers_;          // queued answers, head first
-    QDeadlineTimer headDeadline_;
-    QList<QPointer<QWidget>> seenGuards_;
+    QList<Busy> busy_;                   // innermost last
+    QList<Shown> shown_;
     QPointer<QWidget> selfClosing_;      // a wait box that closes by itself
     QDeadlineTimer selfClosingDeadline_;
     int next_ = 0;                       // index of the next step to run
-    bool running_ = false;               // a step is in progress
-    bool waitingAnswers_ = false;        // a menu step ended with answers left
-    int waitingLine_ = 0;
+    bool startupDone_ = false;           // the window is up: every kind of step may run
+    bool scheduled_ = false;             // a step start or action is queued on the event loop
+    bool active_ = false;                // `current_` is in progress (waits for something)
+    ScriptStep current_;
+    QDeadlineTimer stepDeadline_;
     bool finished_ = false;
     bool failing_ = false;
     int exitCode_ = 0;
-    // expect-log
-    bool expecting_ = false;
-    ScriptStep expectStep_;
-    QDeadlineTimer expectDeadline_;
     int logCursor_ = 0;                  // lines of the log already matched past
     int lastLogLines_ = 0;
 };

@@ -111,6 +111,30 @@ DialogAnswer &DialogAnswer::pressCancel()
     return *this;
 }
 
+DialogAnswer &DialogAnswer::chooseFile(const QString &path, const QString &filter)
+{
+    steps_.append({QStringLiteral("choose file %1").arg(path), [path, filter](QWidget *dialog) -> QString {
+        return kx9::AnswerFileDialog(dialog, path, filter);
+    }, true});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::click(const QString &name, Qt::KeyboardModifiers modifiers, bool doubleClick)
+{
+    steps_.append({QStringLiteral("click %1").arg(name), [name, modifiers, doubleClick](QWidget *dialog) -> QString {
+        return kx9::ClickWidget(dialog, name, modifiers, doubleClick);
+    }});
+    return *this;
+}
+
+DialogAnswer &DialogAnswer::expectShown(const QString &name, const QString &value)
+{
+    steps_.append({QStringLiteral("expect %1 = %2").arg(name, value), [name, value](QWidget *dialog) -> QString {
+        return kx9::CheckControls(dialog, {{name, value}});
+    }});
+    return *this;
+}
+
 DialogAnswer &DialogAnswer::again()
 {
     again_ = true;
@@ -212,7 +236,9 @@ void DialogDriver::poll()
         }
     }
 
-    QWidget *modal = QApplication::activeModalWidget();
+    if (lastAnswered_ && !lastAnswered_->isVisible())
+        lastAnswered_.clear();   // closed: when it shows again it is answered again
+    QWidget *modal = kx9::CurrentDialog();
     if (!modal || !modal->isVisible()) {
         unexpected_.clear();
         return;
@@ -237,6 +263,8 @@ void DialogDriver::poll()
     }
     if (alreadyAnswered)
         return;   // still closing, or a dialog that stays open by design
+    if (modal != QApplication::activeModalWidget())
+        return;   // a window shown without blocking waits for its answer as long as the test likes
     for (const QString &t : tolerated_) {
         if (namedAs(modal, t))
             return;

@@ -9,8 +9,10 @@
 //   window.startUp();                        // runs the dialogs modally
 //   QVERIFY2(driver.ok(), qPrintable(driver.report()));
 //
-// The driver polls QApplication::activeModalWidget() with a QTimer, so it works
-// inside any nested event loop (QDialog::exec, QMessageBox, the reply waits).
+// The driver polls for the dialog in front (the modal one, else a dialog shown
+// without blocking) with a QTimer, so it works inside any nested event loop
+// (QDialog::exec, QMessageBox, the reply waits). A dialog that closes and is
+// shown again is a new dialog to answer.
 // It never hangs a test: a dialog that opens with no answer queued is closed
 // (rejected) after a grace period, and an answer that no dialog takes within
 // its timeout is dropped; both are recorded as failures.
@@ -48,6 +50,11 @@ public:
     DialogAnswer &setChecked(const QString &widget, bool checked = true);
     // Spin box, number box or any widget with a "value" property.
     DialogAnswer &setValue(const QString &widget, const QVariant &value);
+    // Clicks (or double-clicks) a widget, or the toolbar button of an action,
+    // with modifier keys held.
+    DialogAnswer &click(const QString &widget, Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool doubleClick = false);
+    // Each control must show this value, as the script's control dump writes it.
+    DialogAnswer &expectShown(const QString &widget, const QString &value);
     // Arbitrary step on the dialog (read fields into the test, click a grid row...).
     DialogAnswer &then(std::function<void(QWidget *dialog)> step);
 
@@ -60,6 +67,8 @@ public:
     DialogAnswer &pressOk();
     // The dialog's Cancel (standard Cancel, or "キャンセル"/"ｷｬﾝｾﾙ"/"Cancel").
     DialogAnswer &pressCancel();
+    // A file dialog: the name filter (index or text, empty keeps it), then the path.
+    DialogAnswer &chooseFile(const QString &path, const QString &filter = QString());
 
     // Also take a dialog that this driver already answered and that is still
     // open (a dialog that stays open after one of its buttons).

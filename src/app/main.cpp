@@ -73,6 +73,7 @@ int main(int argc, char *argv[])
             return 2;
         }
         runner = std::make_unique<kx9::ScriptRunner>(std::move(*program), out, err);
+        QObject::connect(runner.get(), &kx9::ScriptRunner::ended, &app, [](int code) { QCoreApplication::exit(code); });
         runner->beginStartup();   // the first answers are for the start-up dialogs
     }
 

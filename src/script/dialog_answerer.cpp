@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -426,10 +427,18 @@ QString AnswerFileDialog(QWidget *dialog, const QString &path, const QString &fi
                 .arg(DescribeDialog(dialog), filter, filters.join(QLatin1String("; ")));
         fd->selectNameFilter(chosen);
     }
-    fd->selectFile(path);
+    // As a person would: go to the folder, type the name. (selectFile() does
+    // not reach the name box while the folder is still being read.)
+    const QFileInfo info(path);
+    fd->setDirectory(info.absolutePath());
+    if (auto *name = fd->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        name->setText(info.fileName());
+    else
+        fd->selectFile(info.absoluteFilePath());
     QPointer<QFileDialog> guard(fd);
     static_cast<QDialog *>(fd)->accept();   // QFileDialog keeps its override protected
-    if (guard && guard->isVisible() && !QApplication::activeModalWidget())
+    // Still in front: it refused the name (no such file to open, say).
+    if (guard && guard->isVisible() && (QApplication::activeModalWidget() == guard || !QApplication::activeModalWidget()))
         return QStringLiteral("file dialog %1 did not take \"%2\"").arg(DescribeDialog(dialog), path);
     return {};
 }
@@ -613,8 +622,10 @@ QString backgroundOf(QWidget *w)
 {
     w->ensurePolished();
     const QPalette::ColorRole role = w->backgroundRole();
-    const QColor own = w->palette().color(role);
-    const QColor usual = QApplication::palette(w).color(role);
+    // Compared in the state it is drawn in: a disabled box is greyed by default.
+    const QPalette::ColorGroup group = w->isEnabled() ? QPalette::Active : QPalette::Disabled;
+    const QColor own = w->palette().color(group, role);
+    const QColor usual = QApplication::palette(w).color(group, role);
     return own == usual ? QString() : own.name();
 }
 

@@ -23,6 +23,8 @@ struct ScriptStep {
 
     // Steps that act on the dialog open at the time.
     bool isAnswer() const { return kind == Dialog || kind == Question || kind == Message || kind == File; }
+    // Steps that need no main window: they may work on the start-up dialogs.
+    bool worksBeforeWindow() const { return isAnswer() || kind == Click || kind == Dump || kind == ExpectField || kind == Wait; }
 };
 
 struct ScriptParseError {

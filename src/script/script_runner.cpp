@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QTextEdit>
 #include <QTextStream>
@@ -32,9 +33,22 @@ constexpr int kFailExitDeadlineMs = 15000;
 // An item is reachable when it and every menu on the way to it is visible and
 // enabled; a toolbar button counts when its toolbar is shown. `hiddenToo`
 // lets items the menu profile hides through, never disabled ones.
+bool enabledEvenIfHidden(QAction *a)
+{
+    if (a->isVisible())
+        return a->isEnabled();
+    // A hidden action reads as disabled; shown for a moment (nothing is
+    // painted in between) it tells whether it was disabled in its own right.
+    const QSignalBlocker quiet(a);
+    a->setVisible(true);
+    const bool enabled = a->isEnabled();
+    a->setVisible(false);
+    return enabled;
+}
+
 bool reachable(QAction *a, bool hiddenToo, int depth = 0)
 {
-    if ((!a->isVisible() && !hiddenToo) || !a->isEnabled() || depth > 16)
+    if (depth > 16 || (!a->isVisible() && !hiddenToo) || !enabledEvenIfHidden(a))
         return false;
     const QList<QObject *> owners = a->associatedObjects();
     if (owners.isEmpty())
@@ -180,7 +194,7 @@ void ScriptRunner::poll()
             pollTimer_.stop();
             if (window_)
                 window_->close();
-            QCoreApplication::exit(exitCode_);
+            emit ended(exitCode_);
         }
         return;
     }
@@ -230,8 +244,8 @@ void ScriptRunner::startNext()
         return;
     }
     const ScriptStep &step = program_.steps[next_];
-    // Until the window is up only the start-up dialogs can be answered.
-    if (!startupDone_ && !step.isAnswer())
+    // Until the window is up only the start-up dialogs can be worked on.
+    if (!startupDone_ && !step.worksBeforeWindow())
         return;
     ++next_;
     runStep(step);
@@ -293,6 +307,10 @@ void ScriptRunner::runStep(const ScriptStep &step)
         QWidget *root = currentDialog();
         if (!root)
             root = window_;
+        if (!root) {
+            fail(step.line, QStringLiteral("no dialog or window is open to click %1 in").arg(step.name));
+            return;
+        }
         Qt::KeyboardModifiers mods;
         ParseModifiers(step.arg, &mods);
         QString error;
@@ -453,7 +471,9 @@ void ScriptRunner::fail(int line, const QString &reason)
     active_ = false;
     if (!pollTimer_.isActive())
         pollTimer_.start();
-    QTimer::singleShot(kFailExitDeadlineMs, [] {
+    // Tied to the runner: a runner that is gone (a test that ran it in its
+    // own process) ends nothing.
+    QTimer::singleShot(kFailExitDeadlineMs, this, [] {
         std::fflush(nullptr);
         std::_Exit(1);
     });
@@ -471,7 +491,7 @@ void ScriptRunner::finish(int code)
     QTimer::singleShot(0, this, [this] {
         if (window_)
             window_->close();   // the normal way: options are saved
-        QCoreApplication::exit(exitCode_);
+        emit ended(exitCode_);
     });
 }
 
@@ -490,8 +510,8 @@ QAction *ScriptRunner::findAction(const QString &name, bool hiddenToo, QString *
         if (reachable(a, hiddenToo))
             return a;
     QAction *a = found.first();
-    *why = QStringLiteral("menu item %1 is %2").arg(name, !a->isVisible() && !hiddenToo ? QStringLiteral("hidden")
-                                                                                        : QStringLiteral("disabled"));
+    const bool hidden = !a->isVisible() && enabledEvenIfHidden(a);
+    *why = QStringLiteral("menu item %1 is %2").arg(name, hidden && !hiddenToo ? QStringLiteral("hidden") : QStringLiteral("disabled"));
     return nullptr;
 }
 

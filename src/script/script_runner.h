@@ -45,7 +45,11 @@ public:
     static constexpr const char *kSelfClosingProperty = "kx9SelfClosing";
 
 signals:
+    // The outcome is known (a failure may still be closing dialogs).
     void done(int exitCode);
+    // The runner has let go of the monitor: the main window was asked to
+    // close; the application ends its event loop here.
+    void ended(int exitCode);
 
 private:
     // What the monitor is busy with: a menu action, a button press or a click

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -121,6 +122,31 @@ private slots:
         QVERIFY2(grid.value(1).startsWith(QStringLiteral("1\t")), qPrintable(grid.join(u'|')));
         // The options were saved on the way out, the normal way.
         QVERIFY(readText(path("kx9monitor.ini")).contains(QStringLiteral("[ComDebug]")));
+    }
+
+    // The start-up LAN dialog as the operator sees it, written control by
+    // control before it is confirmed.
+    void dumpsTheLanConnectionDialog()
+    {
+        const MonitorRun run = runScript("dump lan.txt\n"
+                                         "expect-field EdTCPPort=" + QByteArray::number(port_) + " RadioGroup1=1\n"
+                                         "dialog 接続\n"
+                                         "quit\n");
+        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.err + run.out));
+        const QStringList lines = readText(path("lan.txt")).split(u'\n', Qt::SkipEmptyParts);
+        QStringList names;
+        for (const QString &l : lines)
+            names << l.section(u'\t', 0, 0);
+        QCOMPARE(names, QStringList({"TSetTCPIPDlg", "RadioGroup1", "EdTCPPort", "EdTCPIP1_1", "EdTCPIP1_2", "EdTCPIP1_3",
+                                     "EdTCPIP1_4", "EdTCPServPort", "OKBtn", "CancelBtn"}).mid(1));
+        QVERIFY(lines.contains("RadioGroup1\tradio-group\t1\tenabled=1\tvisible=1"));
+        QVERIFY(lines.contains(QStringLiteral("EdTCPPort\tnumber\t%1\tenabled=1\tvisible=1").arg(port_)));
+        // Server mode: the client's address and port cannot be edited.
+        QVERIFY2(lines.contains("EdTCPIP1_1\tnumber\t127\tenabled=0\tvisible=1"), qPrintable(lines.join(u'\n')));
+        QVERIFY(lines.contains("EdTCPIP1_4\tnumber\t1\tenabled=0\tvisible=1"));
+        QVERIFY(lines.filter(QRegularExpression("^EdTCPServPort\tnumber\t\\d+\tenabled=0\tvisible=1$")).size() == 1);
+        QVERIFY(lines.contains("OKBtn\tbutton\t接続\tenabled=1\tvisible=1"));
+        QVERIFY(lines.contains("CancelBtn\tbutton\tキャンセル\tenabled=1\tvisible=1"));
     }
 
     void failingScripts_data()

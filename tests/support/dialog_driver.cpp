@@ -219,6 +219,25 @@ void DialogDriver::fail(const QString &text)
     failures_.append(text);
 }
 
+void DialogDriver::setLastAnswered(QWidget *dialog)
+{
+    if (lastAnswered_)
+        lastAnswered_->removeEventFilter(this);
+    lastAnswered_ = dialog;
+    dialog->installEventFilter(this);
+}
+
+bool DialogDriver::eventFilter(QObject *watched, QEvent *event)
+{
+    // Closed: when it is shown again it is answered again, even if it reopens
+    // before the next poll.
+    if (event->type() == QEvent::Hide && watched == lastAnswered_.data()) {
+        watched->removeEventFilter(this);
+        lastAnswered_.clear();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void DialogDriver::poll()
 {
     if (applying_)
@@ -236,8 +255,6 @@ void DialogDriver::poll()
         }
     }
 
-    if (lastAnswered_ && !lastAnswered_->isVisible())
-        lastAnswered_.clear();   // closed: when it shows again it is answered again
     QWidget *modal = kx9::CurrentDialog();
     if (!modal || !modal->isVisible()) {
         unexpected_.clear();
@@ -250,7 +267,7 @@ void DialogDriver::poll()
             queue_.removeFirst();
             headSince_ = now;
             unexpected_.clear();
-            lastAnswered_ = modal;
+            setLastAnswered(modal);
             answeredLog_.append(modal->windowTitle().isEmpty() ? QString::fromLatin1(modal->metaObject()->className())
                                                                : modal->windowTitle());
             applying_ = true;
@@ -278,7 +295,7 @@ void DialogDriver::poll()
         fail(QStringLiteral("unexpected dialog %1 (next answer: %2); closed it")
                  .arg(describeDialog(modal), queue_.isEmpty() ? QStringLiteral("none") : queue_.first()->match_));
         unexpected_.clear();
-        lastAnswered_ = modal;
+        setLastAnswered(modal);
         if (auto *dlg = qobject_cast<QDialog *>(modal))
             dlg->reject();
         else

@@ -121,8 +121,12 @@ public:
     // Titles (or class names) of the dialogs answered, in order.
     QStringList answered() const { return answeredLog_; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void poll();
+    void setLastAnswered(QWidget *dialog);
     void fail(const QString &text);
     bool matches(const DialogAnswer &answer, QWidget *dialog) const;
     void apply(std::shared_ptr<DialogAnswer> answer, QPointer<QWidget> dialog);

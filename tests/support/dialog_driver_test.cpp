@@ -6,6 +6,10 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -172,6 +176,61 @@ private slots:
         QCOMPARE(dlg.exec(), int(QDialog::Accepted));
         QVERIFY2(driver.ok(), qPrintable(driver.report()));
         QCOMPARE(driver.pendingAnswers(), 0);
+    }
+
+    // The same dialog object shown again is answered again without again(), a
+    // file dialog opened from its button takes a path and a filter, and a
+    // click carries the keys held.
+    void reappearingDialogFileDialogAndModifierClick()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("a.KXI"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+
+        SampleDlg dlg;
+        QString chosen, filter;
+        Qt::KeyboardModifiers seen;
+        auto *load = new QPushButton(QStringLiteral("Load"), &dlg);
+        load->setObjectName(QStringLiteral("BtLoad"));
+        dlg.layout()->addWidget(load);
+        connect(load, &QPushButton::clicked, &dlg, [&] {
+            chosen = QFileDialog::getOpenFileName(&dlg, QString(), QString(), QStringLiteral("設定 (*.KXI);;全部 (*)"), &filter);
+        });
+        auto *panel = new QPushButton(QStringLiteral("panel"), &dlg);
+        panel->setObjectName(QStringLiteral("Panel"));
+        dlg.layout()->addWidget(panel);
+        panel->installEventFilter(this);
+        connect(this, &DialogDriverTest::pressed, &dlg, [&](Qt::KeyboardModifiers m) { seen = m; });
+
+        DialogDriver driver;
+        driver.expect(QStringLiteral("TSampleDlg")).click(QStringLiteral("Panel"), Qt::ControlModifier | Qt::ShiftModifier)
+            .press(QStringLiteral("BtLoad"));
+        driver.expect(QStringLiteral("QFileDialog")).chooseFile(file, QStringLiteral("全部"));
+        driver.expect(QStringLiteral("TSampleDlg")).again().setText(QStringLiteral("EdName"), QStringLiteral("one")).press(QStringLiteral("接続"));
+        driver.expect(QStringLiteral("TSampleDlg")).expectShown(QStringLiteral("EdName"), QStringLiteral("one"))
+            .setText(QStringLiteral("EdName"), QStringLiteral("two")).press(QStringLiteral("接続"));
+        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+        QCOMPARE(dlg.edit->text(), QStringLiteral("one"));
+        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+        QCOMPARE(dlg.edit->text(), QStringLiteral("two"));
+        QVERIFY2(driver.ok(), qPrintable(driver.report()));
+        QCOMPARE(chosen, file);
+        QCOMPARE(filter, QStringLiteral("全部 (*)"));
+        QCOMPARE(seen, Qt::ControlModifier | Qt::ShiftModifier);
+    }
+
+signals:
+    void pressed(Qt::KeyboardModifiers modifiers);
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::MouseButtonPress)
+            emit pressed(static_cast<QMouseEvent *>(e)->modifiers());
+        return QObject::eventFilter(o, e);
     }
 };
 

@@ -630,6 +630,13 @@ void TKX9AppForm::StartUp()
     }
     startState_ = StartState::Starting;
     const int mode = options_.UseUSB;
+    // A link kind the monitor does not have would start a tool that can never
+    // reach a reader: say which option is wrong and end.
+    if (mode < 0 || mode > 2) {
+        refuseOption(QStringLiteral("UseUSB"), mode,
+                     QStringLiteral("0（RS-232C）、1（USB）、2（TCP/IP）のいずれかを設定してください。"));
+        return;
+    }
     // Serial and USB links are not in this build yet: say so and end cleanly.
     if (mode == 0 || mode == 1) {
         setItemVisible(QStringLiteral("MnPing"), mode != 0);
@@ -654,6 +661,13 @@ void TKX9AppForm::StartUp()
         endStartUp(false);
         return;
     }
+    const bool server = options_.fTCPServer != 0;
+    const int port = server ? options_.TCPPort : options_.TCPServPort;
+    if (port < 1 || port > 65535) {
+        refuseOption(server ? QStringLiteral("TCPPort") : QStringLiteral("TCPServPort"), port,
+                     QStringLiteral("1～65535 のポート番号を設定してください。"));
+        return;
+    }
     if (!createModuleAndOpen() || !waitForTcpConnection() || closeRequested_) {
         endStartUp(false);
         return;
@@ -665,6 +679,13 @@ void TKX9AppForm::StartUp()
     PageControl1->setCurrentIndex(options_.fDufaultTab == 0 ? 0 : 1);
     PageControl1->setFocus();
     endStartUp(true);
+}
+
+void TKX9AppForm::refuseOption(const QString &key, int value, const QString &hint)
+{
+    QMessageBox::warning(this, QString::fromUtf8(kCaption),
+                         QStringLiteral("オプションファイルの %1=%2 では接続できません。\n%3").arg(key).arg(value).arg(hint));
+    endStartUp(false);
 }
 
 bool TKX9AppForm::createModuleAndOpen()

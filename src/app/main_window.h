@@ -127,6 +127,8 @@ private:
     void applyExtendedSettingsRow();
     void applyShownWhileSetRows();
     void StartUp();
+    // Start-up ends on an option no link can work with, after saying which.
+    void refuseOption(const QString &key, int value, const QString &hint);
     bool createModuleAndOpen();
     bool waitForTcpConnection();
     void showConnectionPanel();

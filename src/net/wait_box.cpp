@@ -23,6 +23,10 @@ WaitBox::WaitBox(QWidget *parent, const QString &label, bool withCancel) : QDial
     cancel_ = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel_->setObjectName(QStringLiteral("BtCancel"));
     cancel_->setVisible(withCancel);
+    // Never the default: a second Enter meant for the dialog before this box
+    // must not cancel the wait (and, at start-up, end the tool).
+    cancel_->setAutoDefault(false);
+    cancel_->setDefault(false);
     lay->addWidget(cancel_, 0, Qt::AlignHCenter);
     connect(cancel_, &QPushButton::clicked, this, [this] {
         cancelled_ = true;

@@ -1,6 +1,6 @@
 #pragma once
 // A main window started for real on a temporary option file: TCP server mode
-// on an ephemeral port, the start-up LAN dialog answered by the dialog driver,
+// on a free port, the start-up LAN dialog answered by the dialog driver,
 // and a loopback peer that connects while the wait box is up.
 #include "app/main_window.h"
 #include "commands/ttcomxdlg.h"
@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,9 +53,13 @@ inline QStringList SectionLines(const QByteArray &file, const QString &section)
 
 class AppFixture {
 public:
+    // A port that was free a moment ago: a listening port of 0 is refused at start.
     static QByteArray TcpServerOptions()
     {
-        return "[Option]\r\nUseUSB=2\r\nfTCPServer=1\r\nTCPPort=0\r\nTCPServAddr=127.0.0.1\r\nfUseGrobalIP=1\r\n";
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return "[Option]\r\nUseUSB=2\r\nfTCPServer=1\r\nTCPPort=" + QByteArray::number(probe.serverPort())
+            + "\r\nTCPServAddr=127.0.0.1\r\nfUseGrobalIP=1\r\n";
     }
 
     AppFixture() : ini(dir.filePath(QStringLiteral("kx9monitor.ini"))) {}

@@ -27,7 +27,9 @@ private slots:
         AppFixture f;
         QString waitLabel, statusDuringWait;
         QStringList dialogFields;
-        f.create(AppFixture::TcpServerOptions() + "SomethingElse=keep me\r\n[Unknown]\r\na=1\r\n");
+        const QByteArray options = AppFixture::TcpServerOptions();
+        const QString port = QString::fromLatin1(options.mid(options.indexOf("TCPPort=") + 8).split('\r').first());
+        f.create(options + "SomethingElse=keep me\r\n[Unknown]\r\na=1\r\n");
         f.driver.expect(QStringLiteral("TSetTCPIPDlg"))
             .then([&](QWidget *d) {
                 for (const char *n : {"EdTCPPort", "EdTCPServPort", "EdTCPIP1_1", "EdTCPIP1_4"})
@@ -43,7 +45,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.window->startState() == TKX9AppForm::StartState::Running, 15000);
         QVERIFY2(f.driver.ok(), qPrintable(f.driver.report()));
         QCOMPARE(f.driver.answered(), (QStringList{QStringLiteral("LAN接続の設定"), QStringLiteral("しばらくお待ちください")}));
-        QCOMPARE(dialogFields, (QStringList{QStringLiteral("0"), QStringLiteral("10777"), QStringLiteral("127"),
+        QCOMPARE(dialogFields, (QStringList{port, QStringLiteral("10777"), QStringLiteral("127"),
                                             QStringLiteral("1")}));
         QCOMPARE(waitLabel, QStringLiteral("TCP/IP 接続中..."));
         QCOMPARE(statusDuringWait, QStringLiteral("TCP/IP 接続中..."));
@@ -54,7 +56,7 @@ private slots:
         auto *notebook = w.findChild<QStackedWidget *>(QStringLiteral("Notebook1"));
         QCOMPARE(notebook->currentWidget()->objectName(), QStringLiteral("TCP_IP"));
         QVERIFY(!w.findChild<QLabel *>(QStringLiteral("ST_TCPAddress"))->isVisible());   // server: no address
-        QVERIFY(w.findChild<QLabel *>(QStringLiteral("ST_TCPPORT"))->text().contains(QLatin1Char('0')));
+        QVERIFY(w.findChild<QLabel *>(QStringLiteral("ST_TCPPORT"))->text().contains(port));
         QTimer *timer = w.findChild<QTimer *>(QStringLiteral("Timer1"));
         QVERIFY(timer && timer->isActive());
         QCOMPARE(timer->interval(), 100);
@@ -99,6 +101,16 @@ private slots:
                                                    << true << false;
         QTest::newRow("USB link not available") << QByteArray("[Option]\r\nUseUSB=1\r\n") << QStringLiteral("USB")
                                                 << true << false;
+        QTest::newRow("UseUSB out of range") << QByteArray("[Option]\r\nUseUSB=7\r\n")
+                                             << QStringLiteral("UseUSB=7 では接続できません") << true << false;
+        QTest::newRow("UseUSB negative") << QByteArray("[Option]\r\nUseUSB=-1\r\n")
+                                         << QStringLiteral("UseUSB=-1 では接続できません") << true << false;
+        QTest::newRow("listening port 0")
+            << QByteArray("[Option]\r\nUseUSB=2\r\nfTCPServer=1\r\nTCPPort=0\r\nfUseGrobalIP=1\r\n")
+            << QStringLiteral("TCPPort=0 では接続できません") << true << false;
+        QTest::newRow("reader port 0")
+            << QByteArray("[Option]\r\nUseUSB=2\r\nfTCPServer=0\r\nTCPServPort=0\r\nTCPServAddr=127.0.0.1\r\nfUseGrobalIP=1\r\n")
+            << QStringLiteral("TCPServPort=0 では接続できません") << true << false;
         QTest::newRow("wait box cancelled") << AppFixture::TcpServerOptions() << QStringLiteral("WaitBox") << false
                                             << true;
     }
@@ -111,6 +123,8 @@ private slots:
         AppFixture f;
         f.create(options);
         if (message) {
+            if (options.contains("UseUSB=2"))
+                f.driver.expect(QStringLiteral("TSetTCPIPDlg")).press(QStringLiteral("接続"));
             f.driver.expectMessage(dialog).pressOk();
         } else if (dialog == QLatin1String("WaitBox")) {
             f.driver.expect(QStringLiteral("TSetTCPIPDlg")).press(QStringLiteral("接続"));

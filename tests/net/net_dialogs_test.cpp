@@ -257,6 +257,23 @@ private slots:
             QCOMPARE(title, QStringLiteral("しばらくお待ちください"));
     }
 
+    // A repeated Enter from the dialog before it must not press Cancel.
+    void waitBoxIgnoresEnter()
+    {
+        DialogDriver driver;
+        driver.tolerate(QStringLiteral("WaitBox"));
+        bool done = false;
+        WaitBox box(nullptr, QStringLiteral("TCP/IP 接続中..."));
+        QTimer::singleShot(100, &box, [&] {
+            QWidget *focus = box.focusWidget() ? box.focusWidget() : &box;
+            QTest::keyClick(focus, Qt::Key_Return);
+            QTest::keyClick(focus, Qt::Key_Enter);
+        });
+        QTimer::singleShot(400, &box, [&] { done = true; });
+        QVERIFY(box.waitFor([&] { return done; }));
+        QVERIFY(!box.cancelled());
+    }
+
     void waitBoxNotShownWhenAlreadyDone()
     {
         DialogDriver driver;

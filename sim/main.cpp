@@ -1,6 +1,7 @@
 // kx9sim: a simulated KX9 reader/writer, with an optional gate and LAN module,
-// reached over TCP, a pseudo-terminal and Telnet. See sim/README.md.
+// reached over TCP, a pseudo-terminal and Telnet. See the kx9sim section of README.md.
 #include "simcontrol.h"
+#include "simcontrolsocket.h"
 #include "simdevice.h"
 #include "simgate.h"
 #include "simlinks.h"
@@ -10,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLocalServer>
-#include <QLocalSocket>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -180,22 +180,10 @@ int main(int argc, char **argv)
         });
     }
     if (p.isSet(socketOpt)) {
-        auto *ls = new QLocalServer(&app);
+        auto *ls = new ControlSocketServer(run, &app);
         QLocalServer::removeServer(p.value(socketOpt));
         if (!ls->listen(p.value(socketOpt)))
             return fail(QStringLiteral("--control-socket: ") + ls->errorString());
-        QObject::connect(ls, &QLocalServer::newConnection, &app, [&, ls] {
-            while (QLocalSocket *s = ls->nextPendingConnection()) {
-                QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-                QObject::connect(s, &QLocalSocket::readyRead, s, [&, s] {
-                    while (s->canReadLine()) {
-                        const QByteArray line = s->readLine();
-                        if (!line.trimmed().isEmpty())
-                            s->write(run(line) + '\n');
-                    }
-                });
-            }
-        });
     }
     say("READY");
     return app.exec();

@@ -3,6 +3,7 @@
 #include "simdevice.h"
 #include "simgate.h"
 #include "simreader.h"
+#include "simrules.h"
 #include "simtag.h"
 
 #include <QFile>
@@ -255,6 +256,8 @@ QString Control::exec(const QString &line)
         if (a.size() < 2 || !hexByte(a[1], mode) || (a.size() > 2 && !hexByte(a[2], flags)) ||
             (a.size() > 3 && !decInt(a[3], 0, 65535, poll)))
             return QStringLiteral("ERR usage: mode <code hex> [<flags hex>] [<polling time>]");
+        if (!isModeCode(mode))
+            return QStringLiteral("ERR no operating mode %1").arg(hex2(mode));
         m_dev.reader()->setMode(mode, 0, flags, uint16_t(poll), 0);
         return QStringLiteral("OK");
     }

@@ -1,7 +1,8 @@
 #pragma once
 // The simulator's control language: one command a line, one reply line that
 // starts with "OK" or "ERR". Also reads tag population files, whose lines are
-// the arguments of "tag add". The commands are listed in sim/README.md.
+// the arguments of "tag add". The commands are listed in the
+// kx9sim section of README.md.
 #include <QString>
 #include <QStringList>
 

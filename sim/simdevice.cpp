@@ -2,6 +2,7 @@
 
 #include "simgate.h"
 #include "simreader.h"
+#include "simrules.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -21,7 +22,12 @@ Device::Device(QObject *parent)
     // A frame whose bytes stop arriving is cut off after a quiet line.
     m_expire->setSingleShot(true);
     m_expire->setInterval(300);
-    connect(m_expire, &QTimer::timeout, this, [this] { m_rx->expire(); });
+    connect(m_expire, &QTimer::timeout, this, [this] {
+        m_rx->expire();
+        // What followed the next STX in the dropped bytes may itself be incomplete.
+        if (m_rx->pending())
+            m_expire->start();
+    });
     m_pumpTimer->setSingleShot(true);
     connect(m_pumpTimer, &QTimer::timeout, this, [this] {
         if (!m_queue.isEmpty())
@@ -81,20 +87,20 @@ void Device::receive(const QByteArray &bytes, int linkBaud)
 void Device::onError(FrameReader::Error e, const QByteArray &raw)
 {
     logLine("RX " + hexBytes(raw) + (e == FrameReader::Error::Sum ? " (SUM error)" : " (length error)"));
-    sendFrame('1', QByteArray(1, char(e == FrameReader::Error::Sum ? 0x42 : 0x41)));
+    sendFrame('1', QByteArray(1, char(e == FrameReader::Error::Sum ? NackSum : NackLength)));
 }
 
 void Device::onFrame(const RxFrame &f)
 {
     logLine("RX " + hexBytes(f.raw));
-    const bool gateCmd = f.cmd == 'G';
-    if (f.id != m_reader->readerId() && !(gateCmd && f.id == 0)) {
-        sendFrame('1', QByteArray(1, char(0x43)));
+    // A refused frame is answered with its NACK and changes nothing.
+    if (const uint8_t nack = requestRefusal(f.cmd, f.data, f.id, m_reader->readerId())) {
+        sendFrame('1', QByteArray(1, char(nack)));
         return;
     }
-    if (gateCmd) {
+    if (f.cmd == 'G') {
         if (!m_gate)
-            sendFrame('1', QByteArray(1, char(0x44)));
+            sendFrame('1', QByteArray(1, char(NackCommand)));
         else
             m_gate->handle(f.data);
         return;

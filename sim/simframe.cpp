@@ -43,15 +43,25 @@ bool FrameReader::expire()
 {
     if (m_buf.isEmpty())
         return false;
-    const QByteArray raw = m_buf;
-    m_buf.clear();
-    if (raw.at(0) == char(STX)) {
-        m_onError(Error::Length, raw);
-        return true;
+    if (m_buf.at(0) != char(STX)) {
+        if (m_onSkip)
+            m_onSkip(m_buf);
+        m_buf.clear();
+        return false;
     }
-    if (m_onSkip)
-        m_onSkip(raw);
-    return false;
+    // The frame stopped arriving before LEN was reached: it is dropped up to
+    // the next STX among the bytes that did come, and reading goes on there.
+    m_onError(Error::Length, takeBrokenFrame());
+    process();
+    return true;
+}
+
+QByteArray FrameReader::takeBrokenFrame()
+{
+    const int next = int(m_buf.indexOf(char(STX), 1));
+    const QByteArray bad = next < 0 ? m_buf : m_buf.left(next);
+    m_buf.remove(0, bad.size());
+    return bad;
 }
 
 void FrameReader::process()
@@ -77,11 +87,10 @@ void FrameReader::process()
         const QByteArray raw = m_buf.left(len + 7);
         const auto *p = reinterpret_cast<const uint8_t *>(raw.constData());
         if (p[4 + len] != ETX || p[6 + len] != CR) {
-            // LEN does not fit what arrived: the rest of the burst belongs to
-            // this broken frame, so drop it all and wait for a fresh STX.
-            m_onError(Error::Length, m_buf);
-            m_buf.clear();
-            return;
+            // LEN does not fit what arrived. The next STX starts a new frame,
+            // so a frame that follows a broken one in the same burst is still read.
+            m_onError(Error::Length, takeBrokenFrame());
+            continue;
         }
         m_buf.remove(0, len + 7);
         if (p[5 + len] != frameSum(p, len)) {

@@ -34,7 +34,8 @@ struct RxFrame {
 // Once LEN is known the frame is complete at LEN+7 bytes; ETX or CR out of
 // place is a length error (NACK 0x41), a wrong SUM a checksum error (0x42).
 // A frame that stops arriving is dropped as a length error by expire(), which
-// the owner calls from a timer once the line has been quiet for a while.
+// the owner calls from a timer once the line has been quiet for a while. A
+// broken frame ends at the next STX after its own: reading resumes there.
 class FrameReader {
 public:
     enum class Error { None, Length, Sum };
@@ -50,6 +51,7 @@ public:
 
 private:
     void process();
+    QByteArray takeBrokenFrame(); // from the buffer's STX up to the next one
     FrameFn m_onFrame;
     ErrorFn m_onError;
     SkipFn m_onSkip;

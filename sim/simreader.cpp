@@ -1,6 +1,7 @@
 #include "simreader.h"
 
 #include "simframe.h"
+#include "simrules.h"
 
 #include <QTimer>
 
@@ -320,15 +321,9 @@ void Reader::cmdN(const QByteArray &d)
             ram[(addr + i) & 0xFFFF] = d.at(4 + i);
         break;
     }
-    case 0x9C:
-        if (v > 63)
-            return nack(0x41);
-        antenna = v;
-        break;
+    case 0x9C: antenna = v; break;
     case 0x9D: break; // restarts once the ACK is out
     case 0x9E:
-        if (v > 2)
-            return nack(0x41);
         // Switching the carrier off takes the power from every tag.
         if (v != 1)
             m_field.resetStates();
@@ -337,7 +332,7 @@ void Reader::cmdN(const QByteArray &d)
     case 0x9F: ioPort = uint8_t((ioPort & ~v) | (u8(d, 2) & v)); break;
     default: area1[paramByte(sub)] = char(v); break;
     }
-    ack(sub == 0x19 ? 0x09 : sub);
+    ack(sub); // 0x19 is answered as 0x19: the echo is the sub-command as received
     if (sub == 0x52)
         powerDown = true;
     else if (sub == 0x9D)
@@ -369,7 +364,7 @@ void Reader::modeSetting(const QByteArray &d)
         area1[8] = d.at(3);
         area1[9] = char(mode);
     }
-    ack(0x00);
+    ack(uint8_t(d.at(0))); // the store flag as received: 0x00 or 0x10
     setMode(mode, uint8_t(d.at(2)), uint8_t(d.at(3)), pt, uint8_t(d.at(5)));
 }
 
@@ -393,6 +388,10 @@ bool Reader::parseAddr(const QByteArray &d, int p, Addr &a)
         return false;
     }
     a.flags = uint8_t(d.at(p));
+    if (const uint8_t refusal = flagsRefusal(a.flags, FlagsUse::Addressed)) {
+        nack(refusal);
+        return false;
+    }
     const int uidMode = a.flags & 3;
     const int idLen = 8;
     if (uidMode == 1) {
@@ -407,9 +406,9 @@ bool Reader::parseAddr(const QByteArray &d, int p, Addr &a)
             nack(0x41);
             return false;
         }
-        // UID mode 2 (and the unused 3) address the reader's current UID, as
-        // does the address flag on its own.
-        if (uidMode >= 2 || (a.flags & 0x08)) {
+        // UID mode 2 addresses the reader's current UID, as does the
+        // address flag on its own.
+        if (uidMode == 2 || (a.flags & 0x08)) {
             a.addressed = true;
             a.uid = currentUid;
         }
@@ -425,7 +424,8 @@ Tag *Reader::target(const Addr &a, int maker)
         nack(0x04);
         return nullptr;
     }
-    const QVector<Tag *> r = m_field.responders(a.select && !a.addressed, a.addressed, a.uid);
+    // Never both: flagsRefusal() turns away a select flag with addressing.
+    const QVector<Tag *> r = m_field.responders(a.select, a.addressed, a.uid);
     if (r.isEmpty()) {
         nack(0x04);
         return nullptr;
@@ -598,10 +598,7 @@ void Reader::cmdX(const QByteArray &d)
     case 0xA0: {
         if (!parseAddr(d, 3, a) || !(t = target(a)))
             return;
-        const int n = uint8_t(d.at(2));
-        if (n < 1)
-            return nack(0x41);
-        return tagOp(code, t->readBytes(uint8_t(d.at(1)), n));
+        return tagOp(code, t->readBytes(uint8_t(d.at(1)), uint8_t(d.at(2))));
     }
     case 0xA1: {
         if (d.size() < 3)
@@ -887,8 +884,6 @@ void Reader::cmdQ(const QByteArray &d)
     if (d.size() != 1)
         return nack(0x41);
     const uint8_t replyMode = uint8_t(d.at(0));
-    if (replyMode > 2)
-        return nack(0x44);
     const bool wasRunning = m_mode != 0 || m_loop != Loop::None;
     stopAll();
     if (replyMode == 1 || (replyMode == 2 && wasRunning))
@@ -990,7 +985,9 @@ void Reader::restart()
     txOn = true;
     powerDown = false;
     const uint8_t flags = uint8_t(area1.at(8));
-    setMode(uint8_t(area1.at(9)), 0, flags, m_pollTime, m_testBlock);
+    // A stored code the reader does not have starts nothing: command mode.
+    const uint8_t stored = uint8_t(area1.at(9));
+    setMode(isModeCode(stored) ? stored : 0x00, 0, flags, m_pollTime, m_testBlock);
     m_baud = baudFromModeFlags(flags);
     emit restarted(m_baud);
 }

@@ -374,6 +374,8 @@ QVector<QByteArray> Field::rawRequest(const QByteArray &request)
     const bool addressed = flags & 0x20;
     const bool select = flags & 0x10;
     const bool option = flags & 0x40;
+    if (addressed && select)
+        return out; // the two flags exclude each other: no tag executes such a request
     QByteArray uid;
     if (addressed) {
         if (body.size() < pos + 8)

@@ -1,11 +1,13 @@
 // kx9sim's other doors: the LAN module's Telnet console (driven by a real
 // Telnet client built on libtelnet), the speed gate between the LAN module and
-// the reader, the pseudo-terminal with its line speed, the client role and the
-// disconnect fault.
+// the reader, the pseudo-terminal with its line speed, the client role, the
+// disconnect fault and the control socket.
 #include "sim_process.h"
 #include "sim_wire.h"
 
 #include <QLocalSocket>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -94,6 +96,8 @@ private slots:
     void ptyHonoursLineSpeed();
     void clientRoleReconnects();
     void controlSocket();
+    void controlSocketAnswersAHalfClosedClient_data();
+    void controlSocketAnswersAHalfClosedClient();
 };
 
 void SimLinksTest::telnetConsole()
@@ -197,7 +201,7 @@ void SimLinksTest::ptyHonoursLineSpeed()
     QCOMPARE(wire::body(exchange(B19200, rom)).left(2), hex("30 90"));
 
     // Speed bits of the stored mode flags take effect at the next restart.
-    QCOMPARE(wire::body(exchange(B19200, wire::frame('N', hex("10 00 00 98 01 00 05")))), hex("30 00"));
+    QCOMPARE(wire::body(exchange(B19200, wire::frame('N', hex("10 00 00 98 01 00 05")))), hex("30 10"));
     QCOMPARE(sim.control("get speed"), QString("OK 19200"));
     QCOMPARE(wire::body(exchange(B19200, wire::frame('N', hex("9D")))), hex("30 9D"));
     QCOMPARE(sim.control("get speed"), QString("OK 38400"));
@@ -248,6 +252,33 @@ void SimLinksTest::controlSocket()
     QCOMPARE(ask("tag add E104010012345678"), QByteArray("ERR an ISO 15693 UID starts with E0: E104010012345678"));
     // Both control doors drive the same simulator.
     QCOMPARE(sim.control("tags"), QString("OK 1 E004010012345678"));
+}
+
+void SimLinksTest::controlSocketAnswersAHalfClosedClient_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("output");
+    QTest::newRow("one command") << QByteArray("tags\n") << QByteArray("OK 0\n");
+    QTest::newRow("several, the last without its newline")
+        << QByteArray("tag add E004010012345678\ntags\nget mode") << QByteArray("OK E004010012345678\nOK 1 E004010012345678\nOK 00 18\n");
+}
+
+void SimLinksTest::controlSocketAnswersAHalfClosedClient()
+{
+    // The pipe as a user types it: socat sends the input, shuts its sending
+    // side at the end of it and prints what comes back.
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, output);
+    QVERIFY2(!QStandardPaths::findExecutable("socat").isEmpty(), "socat, one of the test tools, is not installed");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ctl");
+    SimProcess sim;
+    QVERIFY2(sim.start({"--control-socket", path}), qPrintable(sim.errorString()));
+    QProcess client;
+    client.start("/bin/sh", {"-c", "printf '%s' \"$1\" | socat - UNIX-CONNECT:\"$2\"", "sh", QString::fromLatin1(input), path});
+    QVERIFY(client.waitForFinished(5000));
+    QCOMPARE(client.readAllStandardOutput(), output);
+    QCOMPARE(client.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(SimLinksTest)

@@ -54,6 +54,20 @@ bool toMs(const QString &text, int *ms)
     return true;
 }
 
+// KEY=VALUE words into the step's fields; false with the reason for a word without '='.
+bool takeFields(const QStringList &words, const QString &key, ScriptStep *step, QString *bad)
+{
+    for (const QString &f : words) {
+        const int eq = f.indexOf(u'=');
+        if (eq <= 0) {
+            *bad = QStringLiteral("expected %1=VALUE, got \"%2\"").arg(key, f);
+            return false;
+        }
+        step->fields.append({f.left(eq), f.mid(eq + 1)});
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<ScriptProgram> ParseScript(const QString &text, ScriptParseError *error)
@@ -79,6 +93,7 @@ std::optional<ScriptProgram> ParseScript(const QString &text, ScriptParseError *
         const QString cmd = w.takeFirst();
         ScriptStep step;
         step.line = lineNo;
+        QString bad;
         auto argCount = [&](int min, int max) { return w.size() >= min && w.size() <= max; };
         if (cmd == u"menu" || cmd == u"trigger") {
             if (!argCount(1, 1))
@@ -114,12 +129,8 @@ std::optional<ScriptProgram> ParseScript(const QString &text, ScriptParseError *
             }
             if (w.isEmpty())
                 return fail(lineNo, QStringLiteral("expect-field needs at least one NAME=VALUE"));
-            for (const QString &f : w) {
-                const int eq = f.indexOf(u'=');
-                if (eq <= 0)
-                    return fail(lineNo, QStringLiteral("expected NAME=VALUE, got \"%1\"").arg(f));
-                step.fields.append({f.left(eq), f.mid(eq + 1)});
-            }
+            if (!takeFields(w, QStringLiteral("NAME"), &step, &bad))
+                return fail(lineNo, bad);
         } else if (cmd == u"dialog") {
             if (w.isEmpty())
                 return fail(lineNo, QStringLiteral("dialog needs ok, cancel or a button"));
@@ -127,12 +138,8 @@ std::optional<ScriptProgram> ParseScript(const QString &text, ScriptParseError *
             step.name = w.takeLast();
             if (step.name.contains(u'='))
                 return fail(lineNo, QStringLiteral("dialog must end with ok, cancel or a button"));
-            for (const QString &f : w) {
-                const int eq = f.indexOf(u'=');
-                if (eq <= 0)
-                    return fail(lineNo, QStringLiteral("expected FIELD=VALUE, got \"%1\"").arg(f));
-                step.fields.append({f.left(eq), f.mid(eq + 1)});
-            }
+            if (!takeFields(w, QStringLiteral("FIELD"), &step, &bad))
+                return fail(lineNo, bad);
         } else if (cmd == u"question") {
             if (!argCount(1, 1) || (w[0] != u"yes" && w[0] != u"no"))
                 return fail(lineNo, QStringLiteral("question takes yes or no"));

@@ -123,6 +123,12 @@ int ScriptRunner::currentLine() const
 
 QWidget *ScriptRunner::currentDialog() const { return CurrentDialog(window_, kSelfClosingProperty); }
 
+QWidget *ScriptRunner::frontOrWindow() const
+{
+    QWidget *front = currentDialog();
+    return front ? front : window_.data();
+}
+
 QWidget *ScriptRunner::openModal() const
 {
     QWidget *modal = QApplication::activeModalWidget();
@@ -304,9 +310,7 @@ void ScriptRunner::runStep(const ScriptStep &step)
         });
         return;
     case ScriptStep::Click: {
-        QWidget *root = currentDialog();
-        if (!root)
-            root = window_;
+        QWidget *root = frontOrWindow();
         if (!root) {
             fail(step.line, QStringLiteral("no dialog or window is open to click %1 in").arg(step.name));
             return;
@@ -320,9 +324,7 @@ void ScriptRunner::runStep(const ScriptStep &step)
         return;
     }
     case ScriptStep::Dump: {
-        QWidget *root = currentDialog();
-        if (!root)
-            root = window_;
+        QWidget *root = frontOrWindow();
         QString why;
         if (!writeFile(step.name, FormatControls(ReadControls(root)), &why))
             fail(step.line, why);
@@ -391,9 +393,7 @@ void ScriptRunner::serviceStep()
         }
         return;
     case ScriptStep::ExpectField: {
-        QWidget *root = currentDialog();
-        if (!root)
-            root = window_;
+        QWidget *root = frontOrWindow();
         const QString error = CheckControls(root, current_.fields);
         if (error.isEmpty())
             completeStep();

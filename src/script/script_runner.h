@@ -68,6 +68,7 @@ private:
     bool settled() const;
     QWidget *currentDialog() const;
     QWidget *openModal() const;
+    QWidget *frontOrWindow() const;   // the dialog in front, else the main window
     int currentLine() const;
     void schedule();
     void startNext();

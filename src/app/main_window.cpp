@@ -7,6 +7,7 @@
 #include "commands/ttcomxdlg.h"
 #include "link/tag_list.h"
 #include "net/ip_address_setup_dialog.h"
+#include "app/serial_setup.h"
 #include "net/lan_connection_dialog.h"
 #include "net/wait_box.h"
 
@@ -79,6 +80,7 @@ TKX9AppForm::TKX9AppForm(const QString &iniPath, QWidget *parent) : QMainWindow(
             &TKX9AppForm::onIdle);
     ApplyMenuProfile();
 
+    serial_ = new SerialSetup(*this);
     connectOwnItems();
     AttachActions(*this);
 
@@ -299,6 +301,14 @@ void TKX9AppForm::connectOwnItems()
     on("MnAbout", [this] { ShowAboutBox(); });
     on("MnClear1", [this] { ClearResults(); });
     on("MnCopy1", [this] { CopyCell(); });
+    on("MnSetCOMPort", [this] { serial_->ChangePort(); });
+    on("MnComPara", [this] { serial_->ChangeSerialParams(); });
+    on("Mn9600bps", [this] { ChangeReaderSpeed(9600); });
+    on("Mn192kbps", [this] { ChangeReaderSpeed(19200); });
+    on("Mn384kbps", [this] { ChangeReaderSpeed(38400); });
+    on("MnChkPort", [this] { CheckPorts(); });
+    if (auto *reopen = findChild<QPushButton *>(QStringLiteral("BtReOpen")))
+        connect(reopen, &QPushButton::clicked, this, [this] { serial_->ReconnectFromPanel(); });
     // The pop-up mode items press their toolbar button, which runs the mode action.
     const struct {
         const char *item, *button;
@@ -637,16 +647,21 @@ void TKX9AppForm::StartUp()
                      QStringLiteral("0（RS-232C）、1（USB）、2（TCP/IP）のいずれかを設定してください。"));
         return;
     }
-    // Serial and USB links are not in this build yet: say so and end cleanly.
-    if (mode == 0 || mode == 1) {
-        setItemVisible(QStringLiteral("MnPing"), mode != 0);
-        setItemVisible(QStringLiteral("MnTelnet1"), mode != 0);
-        const QString what = mode == 0 ? QStringLiteral("シリアルポート（RS-232C）接続")
-                                       : QStringLiteral("USB接続");
+    if (mode == 0) {
+        setItemVisible(QStringLiteral("MnPing"), false);
+        setItemVisible(QStringLiteral("MnTelnet1"), false);
+        if (!serial_->OpenSerialAtStart() || closeRequested_) {
+            endStartUp(false);
+            return;
+        }
+        finishStartUp();
+        return;
+    }
+    // The USB link is not in this build yet: say so and end cleanly.
+    if (mode == 1) {
         QMessageBox::warning(this, QString::fromUtf8(kCaption),
-                             QStringLiteral("%1は、この版ではまだ使用できません。\n"
-                                            "TCP/IP 接続（オプションファイルの UseUSB=2）を使用してください。")
-                                 .arg(what));
+                             QStringLiteral("USB接続は、この版ではまだ使用できません。\n"
+                                            "シリアルポート（UseUSB=0）か TCP/IP 接続（UseUSB=2）を使用してください。"));
         endStartUp(false);
         return;
     }
@@ -672,6 +687,11 @@ void TKX9AppForm::StartUp()
         endStartUp(false);
         return;
     }
+    finishStartUp();
+}
+
+void TKX9AppForm::finishStartUp()
+{
     showConnectionPanel();
     Timer1->start();
     if (options_.fUseInOutFormat)
@@ -681,6 +701,18 @@ void TKX9AppForm::StartUp()
     endStartUp(true);
 }
 
+void TKX9AppForm::ChangeReaderSpeed(int bps)
+{
+    // The network variant (through the LAN module) comes with the LAN module's support.
+    serial_->ChangeReaderSpeed(bps);
+}
+
+void TKX9AppForm::CheckPorts()
+{
+    if (comm_ && comm_->LinkMode() == 0)
+        serial_->CheckPorts();
+}
+
 void TKX9AppForm::refuseOption(const QString &key, int value, const QString &hint)
 {
     QMessageBox::warning(this, QString::fromUtf8(kCaption),
@@ -688,17 +720,24 @@ void TKX9AppForm::refuseOption(const QString &key, int value, const QString &hin
     endStartUp(false);
 }
 
-bool TKX9AppForm::createModuleAndOpen()
+bool TKX9AppForm::createModuleAndOpen() { return CreateModule(options_.ComPort, options_.ComSpeed); }
+
+bool TKX9AppForm::CreateModule(int port, int speedCode)
 {
     LinkConfig config;
     config.LinkMode = options_.UseUSB;
-    config.ComPort = options_.ComPort;
-    config.ComSpeed = options_.ComSpeed;
+    config.ComPort = port;
+    config.ComSpeed = speedCode;
     config.TcpServerMode = options_.fTCPServer;
     config.TcpListenPort = options_.TCPPort;
     config.TcpRemotePort = options_.TCPServPort;
     config.TcpRemoteAddress = options_.TCPServAddr;
     comm_ = new TTComXDlg(config, iniPath_, options_, state_, Memo1, this);
+    linkOpenFailed_ = false;
+    connect(comm_.data(), &CommModule::linkOpenFailed, this, [this](const QString &message, const QString &) {
+        linkOpenFailed_ = true;
+        QMessageBox::warning(this, QString::fromUtf8(kCaption), message);
+    });
     comm_->tagList().setView(StringGrid1);
     comm_->tagList().setOptions(&options_);
     comm_->Open();
@@ -709,6 +748,9 @@ bool TKX9AppForm::waitForTcpConnection()
 {
     if (!comm_ || comm_->LinkMode() != 2)
         return true;
+    // A server that cannot listen waits for nobody: start-up ends after its message.
+    if (linkOpenFailed_ && options_.fTCPServer)
+        return false;
     WaitBox box(this, QString::fromUtf8(kTcpWaitText), true);
     setStatusHint(QString::fromUtf8(kTcpWaitText));
     connect(comm_.data(), &CommModule::connectedChanged, &box, &WaitBox::finish);
@@ -730,6 +772,7 @@ void TKX9AppForm::showConnectionPanel()
         ST_TCPAddress->setVisible(!server);
     } else {
         Notebook1->setCurrentWidget(Notebook1->findChild<QWidget *>(QStringLiteral("RS232C")));
+        serial_->FillSerialPanel(options_.ComPort, options_.ComSpeed);
     }
     setItemVisible(QStringLiteral("MnSetCOMPort"), !tcp);
     setItemVisible(QStringLiteral("MnComPara"), !tcp);

@@ -21,6 +21,7 @@ class QToolBar;
 namespace kx9 {
 
 class LogPane;
+class SerialSetup;
 class LogTarget;
 class TagGrid;
 class TTComXDlg;
@@ -50,6 +51,10 @@ public:
     QAction *findAction(const QString &objectName) override;
 
     const QString &iniPath() const { return iniPath_; }
+    // Creates the communication module on the configured link; on a serial
+    // link on COM `port` at the speed of `speedCode` (the option values stay
+    // as they are). Every link that fails to open says so in a message box.
+    bool CreateModule(int port, int speedCode);
 
     // Where start-up stands: running once the link is up and Timer1 runs;
     // ended when it was cancelled or the window has closed.
@@ -127,6 +132,9 @@ private:
     void applyExtendedSettingsRow();
     void applyShownWhileSetRows();
     void StartUp();
+    void finishStartUp();        // panel, timer, first page: the link is up
+    void ChangeReaderSpeed(int bps);
+    void CheckPorts();
     // Start-up ends on an option no link can work with, after saying which.
     void refuseOption(const QString &key, int value, const QString &hint);
     bool createModuleAndOpen();
@@ -139,6 +147,8 @@ private:
     AppOptions options_;
     MainState state_;
     QPointer<TTComXDlg> comm_;
+    SerialSetup *serial_ = nullptr;
+    bool linkOpenFailed_ = false;   // the last opening of the link failed (and said so)
     bool logSwitch_ = true;
     int savedLogRx_ = 1;
     int savedLogTx_ = 1;

@@ -3,6 +3,8 @@
 #include "link_channel.h"
 #include "log_target.h"
 #include "main_state.h"
+#include "serial_channel.h"
+#include "serial_ports.h"
 #include "tag_list.h"
 #include "tcp_channel.h"
 #include "tick_timer.h"
@@ -36,6 +38,15 @@ struct CommModule::Private : LinkHost {
     void channelReceived(const uint8_t *bytes, int n) override { module.RingPut(bytes, n); }
     void channelLog(const QString &line) override { module.CommLog(line); }
     void channelConnected(bool up) override { module.setConnected(up); }
+    int channelRoom() const override { return module.ringRoom(); }
+    int channelReadInto(int n, const std::function<int(uint8_t *, int)> &read) override
+    {
+        return module.ringFill(n, read);
+    }
+    void channelOpenFailed(const QString &message, const QString &reason) override
+    {
+        emit module.linkOpenFailed(message, reason);
+    }
 
     CommModule &module;
     std::unique_ptr<LinkChannel> channel;
@@ -98,8 +109,18 @@ CommModule::CommModule(const LinkConfig &config, const QString &iniPath, AppOpti
         else
             d_->channel = std::make_unique<TcpClientChannel>(*d_, config.TcpRemoteAddress, config.TcpRemotePort);
     }
-    // Serial (0) and USB (1) channels plug in here once they exist; until then
-    // those modes open nothing, like any other unknown mode.
+    if (linkMode_ == 0)
+        makeSerialChannel();
+    // The USB (1) channel plugs in here once it exists; until then that mode
+    // opens nothing, like any other unknown mode.
+}
+
+void CommModule::makeSerialChannel()
+{
+    // COM numbers are looked up in the option file at every open, so a
+    // mapping written while the tool runs is used by the next reopen.
+    const QString ini = iniPath_;
+    d_->channel = std::make_unique<SerialChannel>(*d_, comDebug_, [ini](int n) { return ResolveComPort(n, ini); });
 }
 
 CommModule::~CommModule()
@@ -115,6 +136,10 @@ void CommModule::Open()
 
 void CommModule::openLink()
 {
+    // A link that falls back to serial (LinkMode set to 0 after creation)
+    // gets its port here.
+    if (linkMode_ == 0 && !dynamic_cast<SerialChannel *>(d_->channel.get()))
+        makeSerialChannel();
     if (!d_->channel)
         return;
     d_->channel->open();
@@ -154,9 +179,58 @@ void CommModule::LinkClose()
 
 bool CommModule::IsLinkOpen() const
 {
-    // TCP/IP: the Connected flag; every other mode asks the serial port, which
-    // is not there yet.
-    return linkMode_ == 2 && connected_ != 0;
+    // TCP/IP: the Connected flag; every other mode asks the serial port.
+    if (linkMode_ == 2)
+        return connected_ != 0;
+    const TCommX *port = SerialPort();
+    return port && port->IsOpen();
+}
+
+TCommX *CommModule::SerialPort() const
+{
+    auto *serial = dynamic_cast<SerialChannel *>(d_->channel.get());
+    return serial ? &serial->port() : nullptr;
+}
+
+void CommModule::SetSerialBitRate(int bitsPerSecond)
+{
+    comDebug_.BaudRate = bitsPerSecond;
+    TCommX *port = SerialPort();
+    if (!port)
+        return;
+    try {
+        port->SetBitRate(bitsPerSecond);
+    } catch (const ECommError &) {
+        // The port keeps its old rate; the reopen that follows a speed change
+        // reports the failure to the operator.
+    }
+}
+
+void CommModule::SerialParamDialog(const SerialParamEditor &edit)
+{
+    // 1. The line is not touched while the operator edits it.
+    if (auto *serial = dynamic_cast<SerialChannel *>(d_->channel.get()))
+        serial->close();
+    setConnected(false);
+    // 2. An unset rate starts the dialog at 9600.
+    if (comDebug_.BaudRate == -1)
+        comDebug_.BaudRate = 9600;
+    SerialLineParams p;
+    p.BitRate = comDebug_.BaudRate;
+    p.CharSize = comDebug_.ByteSize;
+    p.Parity = comDebug_.ParityBits;
+    p.StopBits = comDebug_.StopBits;
+    p.Flow = comDebug_.FlowCont;
+    if (edit && edit(p, comDebug_.Port)) {
+        comDebug_.BaudRate = p.BitRate;
+        comDebug_.ByteSize = p.CharSize;
+        comDebug_.ParityBits = uint8_t(p.Parity);
+        comDebug_.StopBits = uint8_t(p.StopBits);
+        comDebug_.FlowCont = p.Flow;
+        CommLog(QStringLiteral("設定OK"));
+        SaveComDebug(iniPath_, comDebug_);
+    }
+    LinkReopen();
 }
 
 void CommModule::LinkReopen()
@@ -189,6 +263,38 @@ quint16 CommModule::ListeningPort() const
 {
     auto *server = dynamic_cast<TcpServerChannel *>(d_->channel.get());
     return server ? server->listeningPort() : 0;
+}
+
+int CommModule::ringRoom() const
+{
+    const int unread = (rxHead_ - rxTail_ + kRingSize) % kRingSize;
+    // One place stays empty: a full ring would look like an empty one.
+    return kRingSize - 1 - unread;
+}
+
+int CommModule::ringFill(int n, const std::function<int(uint8_t *dst, int max)> &read)
+{
+    // The same placement as RingPut, with the link writing into the ring
+    // itself: up to the end of the ring first, the rest from its start.
+    if (n <= 0)
+        return 0;
+    n = std::min(n, int(kRingSize));
+    const int first = std::min(n, kRingSize - rxHead_);
+    const int got = read(d_->ring + rxHead_, first);
+    if (got <= 0)
+        return 0;
+    rxHead_ += std::min(got, first);
+    int put = std::min(got, first);
+    if (rxHead_ >= kRingSize)
+        rxHead_ = 0;
+    if (put == first && n > first) {
+        const int more = read(d_->ring + rxHead_, n - first);
+        if (more > 0) {
+            rxHead_ += std::min(more, n - first);
+            put += std::min(more, n - first);
+        }
+    }
+    return put;
 }
 
 const uint8_t *CommModule::RxRing() const

@@ -5,6 +5,7 @@
 // (commands folder), which fills the router's decoder table.
 #include "frame.h"
 #include "options.h"
+#include "serial_params.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,6 +22,7 @@ namespace kx9 {
 
 class LogTarget;
 class TagList;
+class TCommX;
 struct MainState;
 
 // What the creator passes in (start-up or the serial opening dialog).
@@ -58,6 +60,21 @@ public:
     void LinkReopen();
     void LinkReopenOnPort(int port);
     void RingPut(const uint8_t *bytes, int n);
+
+    // ---- serial link
+    // The port number and bit rate the next serial open uses.
+    int SerialPortNo() const { return comDebug_.Port; }
+    int SerialBitRate() const { return comDebug_.BaudRate; }
+    // Sets the bit rate; an open port takes it at once (a refusal is left to
+    // the reopen that follows it).
+    void SetSerialBitRate(int bitsPerSecond);
+    // The port component CommX1; nullptr when the link is not serial.
+    TCommX *SerialPort() const;
+    // Edits the serial line values: closes the port, lets `edit` change the
+    // values (the dialog; true when confirmed), logs "設定OK" and saves the
+    // ComDebug section when confirmed, and reopens the port in every case.
+    using SerialParamEditor = std::function<bool(SerialLineParams &params, int portNo)>;
+    void SerialParamDialog(const SerialParamEditor &edit);
 
     // ---- logging
     void CommLog(const QString &text);
@@ -120,6 +137,11 @@ signals:
     void connectedChanged(bool connected);
     // A gate count report: tag 10 (sub-kind 0x80) or 11 (0x81), LEN and the LEN-1 bytes after DATA[0].
     void gateCountReport(int tag, int len, const QByteArray &bytes);
+    // The link could not be opened: `message` is the text of the operator's
+    // message box (serial: "COMnがオープン出来ません!!..."), `reason` what
+    // the system said (may be empty). Emitted inside Open/LinkReopen, before
+    // they return; the receiver shows the box there.
+    void linkOpenFailed(const QString &message, const QString &reason);
 
 protected:
     void RouteReply();
@@ -128,6 +150,7 @@ private:
     struct Private;
     friend struct Private;
     void openLink();
+    void makeSerialChannel();
     bool ConnectWait();
     // Processes events (user input included) until `done` or `ms` on the
     // program-wide TickTimer; sleeps in the event loop between passes.
@@ -136,6 +159,8 @@ private:
     void feedAssembler(uint8_t c);
     void routeUidReport(char kind, const FrameView &f, int uidOffset, int uidSize);
     void setConnected(bool up);
+    int ringRoom() const;
+    int ringFill(int n, const std::function<int(uint8_t *dst, int max)> &read);
 
     LinkConfig config_;
     bool closed_ = false;

@@ -1,10 +1,12 @@
 #pragma once
 // A link channel moves bytes between the module and one kind of link (TCP
-// server, TCP client; serial and USB later). The module's receiver only ever
+// server, TCP client, serial port; USB later). The module's receiver only ever
 // sees the ring the channel writes into, so adding a channel never touches it.
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 namespace kx9 {
 
@@ -15,6 +17,32 @@ public:
     virtual void channelReceived(const uint8_t *bytes, int n) = 0;   // into the receive ring
     virtual void channelLog(const QString &line) = 0;                // through CommLog
     virtual void channelConnected(bool up) = 0;                      // the Connected flag
+
+    // Room in the receive ring: how many bytes can go in without overwriting
+    // bytes the receiver has not read yet. Links that can leave bytes in
+    // their driver take no more than this.
+    virtual int channelRoom() const { return 1 << 30; }
+    // Puts up to n bytes into the ring by letting `read` write them straight
+    // into it (once, or twice when the block wraps round the ring's end).
+    // `read` returns how many it wrote, or a value <= 0 for none. Returns the
+    // number of bytes put.
+    virtual int channelReadInto(int n, const std::function<int(uint8_t *dst, int max)> &read)
+    {
+        if (n <= 0)
+            return 0;
+        std::vector<uint8_t> buf(static_cast<size_t>(n));
+        const int got = read(buf.data(), n);
+        if (got > 0)
+            channelReceived(buf.data(), got);
+        return got > 0 ? got : 0;
+    }
+    // The link could not be opened. `message` is the operator's message box
+    // text; `reason` the system's own words on what failed (may be empty).
+    virtual void channelOpenFailed(const QString &message, const QString &reason)
+    {
+        (void)message;
+        (void)reason;
+    }
 };
 
 class LinkChannel : public QObject {

@@ -51,8 +51,14 @@ void TcpServerChannel::open()
         return;
     if (server_->listen(QHostAddress::Any, quint16(port_)))
         host_.channelLog(QStringLiteral("ServerSocket1Listen"));
-    else
+    else {
         host_.channelLog(QStringLiteral("ServerSocket1ListenError: ") + server_->errorString());
+        // No reader can ever connect: the operator must hear why.
+        host_.channelOpenFailed(QStringLiteral("TCPポート%1で接続を待つことが出来ません!!\n\n  %2")
+                                    .arg(port_)
+                                    .arg(server_->errorString()),
+                                server_->errorString());
+    }
 }
 
 void TcpServerChannel::dropAll()

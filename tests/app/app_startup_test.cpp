@@ -97,8 +97,9 @@ private slots:
         QTest::newRow("IP setup dialog cancelled")
             << QByteArray("[Option]\r\nUseUSB=2\r\nfTCPServer=1\r\nTCPPort=0\r\nTCPServAddr=127.0.0.1\r\nfUseGrobalIP=0\r\n")
             << QStringLiteral("TSetIPAddr1Dlg") << false << false;
-        QTest::newRow("serial link not available") << QByteArray("[Option]\r\nUseUSB=0\r\n") << QStringLiteral("シリアルポート")
-                                                   << true << false;
+        QTest::newRow("serial opening dialog cancelled")
+            << QByteArray("[Option]\r\nUseUSB=0\r\n[ComPorts]\r\nSystemPorts=0\r\n") << QStringLiteral("TOpenCom1Dlg")
+            << false << false;
         QTest::newRow("USB link not available") << QByteArray("[Option]\r\nUseUSB=1\r\n") << QStringLiteral("USB")
                                                 << true << false;
         QTest::newRow("UseUSB out of range") << QByteArray("[Option]\r\nUseUSB=7\r\n")
@@ -139,6 +140,27 @@ private slots:
         const QByteArray file = ReadFileBytes(f.ini);
         QVERIFY(!SectionLines(file, QStringLiteral("Option")).isEmpty());
         QCOMPARE(file.contains("[ComDebug]"), comDebugWritten);
+    }
+
+    // A listening port already taken: the operator is told which port and
+    // why, and start-up ends instead of waiting for a reader that cannot come.
+    void portTakenEndsStartUp()
+    {
+        QTcpServer blocker;
+        QVERIFY(blocker.listen(QHostAddress::Any, 0));
+        AppFixture f;
+        f.create("[Option]\r\nUseUSB=2\r\nfTCPServer=1\r\nTCPPort=" + QByteArray::number(blocker.serverPort())
+                 + "\r\nfUseGrobalIP=1\r\n");
+        QString text;
+        f.driver.expect(QStringLiteral("TSetTCPIPDlg")).press(QStringLiteral("接続"));
+        f.driver.expectMessage(QStringLiteral("TCPポート%1で").arg(blocker.serverPort()))
+            .then([&](QWidget *box) { text = qobject_cast<QMessageBox *>(box)->text(); })
+            .pressOk();
+        f.window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->startState() == TKX9AppForm::StartState::Ended, 15000);
+        QVERIFY2(f.driver.ok(), qPrintable(f.driver.report()));
+        QVERIFY2(text.contains(QStringLiteral("address is already in use"), Qt::CaseInsensitive), qPrintable(text));
+        QVERIFY(!f.window->isVisible());
     }
 
     void closeDuringStartUpEndsAtTheNextStep()

@@ -20,11 +20,12 @@ class TestLinkFrame : public QObject {
     MainState state_;
     kx9test::MemoryLog log_;
 
-    // A module with no link: bytes reach it only through RingPut.
+    // A module with no link: bytes reach it only through RingPut. (A mode
+    // outside 0..2 opens nothing; serial would open this machine's COM1.)
     std::unique_ptr<CommModule> makeModule()
     {
         LinkConfig cfg;
-        cfg.LinkMode = 0;
+        cfg.LinkMode = 3;
         log_.lines.clear();
         auto m = std::make_unique<CommModule>(cfg, dir_.filePath("t.ini"), opts_, state_, &log_);
         m->Open();

@@ -250,7 +250,9 @@ private slots:
     {
         QFETCH(int, comSpeed);
         QFETCH(int, baud);
-        writeFile("[ComDebug]\nPort=2\nBaudRate=4800\nIDNo=7\nMAX_REC_NO=33\n");
+        // COM6 is mapped to a device that does not exist, so no real port of
+        // this machine is opened.
+        writeFile("[ComDebug]\nPort=2\nBaudRate=4800\nIDNo=7\nMAX_REC_NO=33\n[ComPorts]\nCOM6=/nonexistent/kx9-tty\n");
         AppOptions opts;
         MainState state;
         kx9test::MemoryLog log;

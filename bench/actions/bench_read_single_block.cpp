@@ -1,6 +1,7 @@
 // ReadSingleBlock from the menu item to the end of its reply wait, against
-// kx9sim over loopback TCP, N times (default 200):
-//   QT_QPA_PLATFORM=offscreen build/bench/actions/bench_read_single_block [N]
+// kx9sim over loopback TCP (or over a pty at 19200 bit/s with --serial), N
+// times (default 200):
+//   QT_QPA_PLATFORM=offscreen build/bench/actions/bench_read_single_block [--serial] [N]
 // Prints the median and 95th percentile of the whole action (dialog shown and
 // confirmed at once) and of OK-to-end-of-wait, and the monitor's CPU time per
 // action. The receive path is the 100 ms Timer1 poll, so about 50 ms median
@@ -57,9 +58,16 @@ public:
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const int n = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
+    bool serial = false;
+    int n = 200;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--serial")
+            serial = true;
+        else
+            n = std::max(1, atoi(argv[i]));
+    }
 
-    e2e::Monitor m;
+    e2e::Monitor m({}, {}, serial ? e2e::Monitor::Link::Serial : e2e::Monitor::Link::Tcp);
     if (!m.ok) {
         std::fprintf(stderr, "%s\n", qPrintable(m.error));
         return 1;
@@ -100,7 +108,8 @@ int main(int argc, char **argv)
         QTest::qWait(5 + (i * 37) % 100);
     }
     const double cpu = cpuSeconds() - cpu0;
-    std::printf("ReadSingleBlock x %d against kx9sim (loopback TCP), %d acknowledged\n", n, acked);
+    std::printf("ReadSingleBlock x %d against kx9sim (%s), %d acknowledged\n", n,
+                serial ? "pty at 19200 bit/s" : "loopback TCP", acked);
     std::printf("  menu action to end of wait: median %.1f ms, p95 %.1f ms, max %.1f ms\n", percentile(whole, 0.5),
                 percentile(whole, 0.95), *std::max_element(whole.begin(), whole.end()));
     std::printf("  OK pressed to end of wait:  median %.1f ms, p95 %.1f ms\n", percentile(afterOk, 0.5),

@@ -38,10 +38,17 @@ inline QByteArray requestFrame(char command, const QByteArray &data, uint8_t id 
 
 class Monitor {
 public:
+    enum class Link { Tcp, Serial };
+
     // Starts kx9sim (with `simArgs`) and the main window; check ok() / error.
-    explicit Monitor(const QStringList &simArgs = {}, const QString &extraOptions = {})
+    // Over TCP the monitor is the client of the simulator's port; over the
+    // serial link it opens the simulator's pty, mapped to COM5.
+    explicit Monitor(const QStringList &simArgs = {}, const QString &extraOptions = {}, Link link = Link::Tcp)
     {
-        if (!sim.start(QStringList{QStringLiteral("--listen"), QStringLiteral("0")} + simArgs)) {
+        const bool serial = link == Link::Serial;
+        const QStringList linkArgs = serial ? QStringList{QStringLiteral("--pty")}
+                                            : QStringList{QStringLiteral("--listen"), QStringLiteral("0")};
+        if (!sim.start(linkArgs + simArgs)) {
             error = QStringLiteral("kx9sim: ") + sim.errorString();
             return;
         }
@@ -51,15 +58,22 @@ public:
             error = QStringLiteral("cannot write the option file");
             return;
         }
-        ini.write(QStringLiteral("[Option]\r\nUseUSB=2\r\nfUseGrobalIP=1\r\nfTCPServer=0\r\n"
-                                 "TCPServAddr=127.0.0.1\r\nTCPServPort=%1\r\nfTimeOut=1\r\nTagBlockSize=4\r\n"
-                                 "fDufaultTab=1\r\n%2\r\n[ComDebug]\r\nfDispTxInfo=1\r\nfDispRecInfo=1\r\n")
-                      .arg(sim.listenPort())
-                      .arg(extraOptions)
-                      .toLatin1());
+        const QString linkOptions = serial ? QStringLiteral("UseUSB=0\r\nComPort=5\r\nComSpeed=0\r\n")
+                                           : QStringLiteral("UseUSB=2\r\nfUseGrobalIP=1\r\nfTCPServer=0\r\n"
+                                                            "TCPServAddr=127.0.0.1\r\nTCPServPort=%1\r\n")
+                                                 .arg(sim.listenPort());
+        const QString ports = serial ? QStringLiteral("[ComPorts]\r\nSystemPorts=0\r\nCOM5=%1\r\n").arg(sim.ptyPath())
+                                     : QString();
+        ini.write(QStringLiteral("[Option]\r\n%1fTimeOut=1\r\nTagBlockSize=4\r\n"
+                                 "fDufaultTab=1\r\n%2\r\n[ComDebug]\r\nfDispTxInfo=1\r\nfDispRecInfo=1\r\n%3")
+                      .arg(linkOptions, extraOptions, ports)
+                      .toLocal8Bit());
         ini.close();
         window = std::make_unique<kx9::TKX9AppForm>(iniPath);
-        driver.expect(QStringLiteral("TSetTCPIPDlg")).press(QStringLiteral("OKBtn"));
+        if (serial)
+            driver.expect(QStringLiteral("TOpenCom1Dlg")).press(QStringLiteral("OKBtn"));
+        else
+            driver.expect(QStringLiteral("TSetTCPIPDlg")).press(QStringLiteral("OKBtn"));
         window->show();
         if (!QTest::qWaitFor([this] { return window->startState() == kx9::TKX9AppForm::StartState::Running; }, 15000)) {
             error = QStringLiteral("the monitor did not start: ") + driver.report();

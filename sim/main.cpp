@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QHostAddress>
 #include <QLocalServer>
 #include <QSocketNotifier>
 
@@ -45,6 +46,7 @@ int main(int argc, char **argv)
     const QCommandLineOption listenOpt(QStringLiteral("listen"), QStringLiteral("Accept the monitor on this loopback port (0: any)."), QStringLiteral("PORT"));
     const QCommandLineOption ptyOpt(QStringLiteral("pty"), QStringLiteral("Serve the reader on a pseudo-terminal."));
     const QCommandLineOption telnetOpt(QStringLiteral("telnet"), QStringLiteral("LAN module Telnet console on this loopback port (0: any)."), QStringLiteral("PORT"));
+    const QCommandLineOption bindOpt(QStringLiteral("bind"), QStringLiteral("Loopback address --listen and --telnet bind to (default 127.0.0.1)."), QStringLiteral("ADDR"));
     const QCommandLineOption tagsOpt(QStringLiteral("tags"), QStringLiteral("Tag population file."), QStringLiteral("FILE"));
     const QCommandLineOption demoOpt(QStringLiteral("demo"), QStringLiteral("A populated field and a W20 gate."));
     const QCommandLineOption gateOpt(QStringLiteral("gate"), QStringLiteral("Gate on the line: W20 or W30."), QStringLiteral("MODEL"));
@@ -54,7 +56,7 @@ int main(int argc, char **argv)
     const QCommandLineOption logOpt(QStringLiteral("log"), QStringLiteral("Frame log file, - for stdout (default: stderr)."), QStringLiteral("FILE"));
     const QCommandLineOption controlOpt(QStringLiteral("control"), QStringLiteral("Read control commands from stdin."));
     const QCommandLineOption socketOpt(QStringLiteral("control-socket"), QStringLiteral("Read control commands from this local socket."), QStringLiteral("PATH"));
-    p.addOptions({connectOpt, listenOpt, ptyOpt, telnetOpt, tagsOpt, demoOpt, gateOpt, romOpt, idOpt, baudOpt, logOpt,
+    p.addOptions({connectOpt, listenOpt, ptyOpt, telnetOpt, bindOpt, tagsOpt, demoOpt, gateOpt, romOpt, idOpt, baudOpt, logOpt,
                   controlOpt, socketOpt});
     p.process(app);
 
@@ -105,6 +107,14 @@ int main(int argc, char **argv)
     }
     reader->restart(); // power-up: mode and speed from the EEPROM
 
+    // The servers stay on loopback: a test gives each simulator an address of
+    // its own (127.x.y.z) so that the console can sit on its real port 23.
+    QHostAddress bindAddress(QHostAddress::LocalHost);
+    if (p.isSet(bindOpt)) {
+        if (!bindAddress.setAddress(p.value(bindOpt)) || !bindAddress.isLoopback())
+            return fail(QStringLiteral("--bind wants a loopback address (127.0.0.0/8 or ::1)"));
+    }
+
     QString err;
     auto portOf = [](const QString &s, bool &ok) {
         const uint v = s.toUInt(&ok);
@@ -117,7 +127,7 @@ int main(int argc, char **argv)
         if (!ok)
             return fail(QStringLiteral("bad --listen port"));
         auto *srv = new TcpServerLink(dev, &app);
-        if (!srv->listen(port, &err))
+        if (!srv->listen(bindAddress, port, &err))
             return fail(QStringLiteral("--listen: ") + err);
         say("LISTEN " + QByteArray::number(srv->port()));
     }
@@ -133,7 +143,7 @@ int main(int argc, char **argv)
         if (!ok)
             return fail(QStringLiteral("bad --telnet port"));
         auto *tn = new TelnetConsoleServer(dev, &app);
-        if (!tn->listen(port, &err))
+        if (!tn->listen(bindAddress, port, &err))
             return fail(QStringLiteral("--telnet: ") + err);
         dev.lanPresent = true;
         say("TELNET " + QByteArray::number(tn->port()));

@@ -250,6 +250,8 @@ QString Control::exec(const QString &line)
         return faultCmd(a.mid(1));
     if (cmd == QLatin1String("get"))
         return getCmd(a.mid(1));
+    if (cmd == QLatin1String("lan"))
+        return lanCmd(a.mid(1));
     if (cmd == QLatin1String("mode")) {
         uint8_t mode = 0, flags = m_dev.reader()->modeFlags();
         int poll = 5;
@@ -475,6 +477,48 @@ QString Control::faultCmd(const QStringList &a)
     f.remaining = count;
     m_dev.addFault(f);
     return QStringLiteral("OK");
+}
+
+QString Control::lanCmd(const QStringList &a)
+{
+    const QString what = a.value(0).toLower();
+    LanSettings &lan = m_dev.lan;
+    if (what == QLatin1String("ng") || what == QLatin1String("answer")) {
+        // lan ng <key> [<lines>] | lan answer <key> <text> [<lines>] | lan ng clear
+        const bool ng = what == QLatin1String("ng");
+        const QByteArray key = a.value(1).toLower().toLatin1();
+        if (ng && key == "clear" && a.size() == 2) {
+            lan.forced.clear();
+            return QStringLiteral("OK");
+        }
+        const int countAt = ng ? 2 : 3;
+        int n = 1;
+        const bool keyOk = !key.isEmpty() && key != "=" && key.count('=') <= 1 && (!key.contains('=') || key.endsWith('='));
+        const bool argsOk = a.size() == countAt || (a.size() == countAt + 1 && decInt(a[countAt], 0, 1000000, n));
+        if (!keyOk || !argsOk)
+            return QStringLiteral("ERR usage: lan ng <key>[=] [<lines>, 0 = every line] | lan answer <key>[=] <text> [<lines>] | lan ng clear");
+        lan.forced[key] = {ng ? QByteArray("NG") : a[2].toLatin1(), n};
+        return QStringLiteral("OK");
+    }
+    if (what == QLatin1String("drop") && a.size() == 1)
+        return QStringLiteral("OK %1").arg(lan.hangUp ? lan.hangUp() : 0);
+    if (what == QLatin1String("sessions") && a.size() == 1)
+        return QStringLiteral("OK %1").arg(lan.sessions ? lan.sessions() : 0);
+    if (what == QLatin1String("saves") && a.size() == 1)
+        return QStringLiteral("OK %1").arg(lan.saves);
+    if (what == QLatin1String("prompt") && a.size() == 2) {
+        lan.prompt = a[1].toLatin1();
+        return QStringLiteral("OK");
+    }
+    if (what == QLatin1String("set") && a.size() > 1) {
+        for (const QString &kv : a.mid(1)) {
+            const int eq = kv.indexOf('=');
+            if (eq <= 0 || !lan.set(kv.left(eq).toLower().toLatin1(), kv.mid(eq + 1).toLatin1()))
+                return QStringLiteral("ERR bad setting %1").arg(kv);
+        }
+        return QStringLiteral("OK");
+    }
+    return QStringLiteral("ERR usage: lan ng|answer|drop|sessions|saves|prompt|set ...");
 }
 
 QString Control::getCmd(const QStringList &a)

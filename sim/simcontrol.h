@@ -34,6 +34,7 @@ private:
     QString gateCmd(const QStringList &a);
     QString faultCmd(const QStringList &a);
     QString getCmd(const QStringList &a);
+    QString lanCmd(const QStringList &a);
     Tag *findTag(const QString &id, QString &err);
 
     Device &m_dev;

@@ -28,7 +28,57 @@ bool isIpv4(const QByteArray &v)
     }
     return true;
 }
+
+bool isMac(const QByteArray &v)
+{
+    const QList<QByteArray> parts = v.split('-');
+    if (parts.size() != 6)
+        return false;
+    for (const QByteArray &p : parts) {
+        bool ok = false;
+        if (p.size() != 2 || (p.toUInt(&ok, 16), !ok))
+            return false;
+    }
+    return true;
+}
 } // namespace
+
+bool LanSettings::set(const QByteArray &key, const QByteArray &value)
+{
+    auto ip = [&](QString &field) {
+        if (!isIpv4(value))
+            return false;
+        field = QString::fromLatin1(value);
+        return true;
+    };
+    if (key == "madr") {
+        if (!isMac(value))
+            return false;
+        madr = QString::fromLatin1(value);
+        return true;
+    }
+    if (key == "l_ip")
+        return ip(lIp);
+    if (key == "f_ip")
+        return ip(fIp);
+    if (key == "l_pt")
+        return toInt(value, 0, 65535, lPt);
+    if (key == "f_pt")
+        return toInt(value, 0, 65535, fPt);
+    if (key == "mask")
+        return toInt(value, 0, 32, mask);
+    if (key == "conn")
+        return toInt(value, 0, 1, conn);
+    if (key == "bps")
+        return toInt(value, 15, 17, bps);
+    if (key == "timv")
+        return toInt(value, 0, 65535, timv);
+    if (key == "keep")
+        return toInt(value, 0, 1, keep);
+    if (key == "timr")
+        return toInt(value, 0, 65535, timr);
+    return false;
+}
 
 QByteArray LanConsole::feed(const QByteArray &in)
 {
@@ -51,7 +101,7 @@ QByteArray LanConsole::feed(const QByteArray &in)
                     m_loggedIn = true;
                     out += "\r\n";
                 } else {
-                    out += "\r\nPASSWORD:";
+                    out += "\r\n" + m_s.prompt;
                 }
                 continue;
             }
@@ -76,6 +126,19 @@ QByteArray LanConsole::feed(const QByteArray &in)
     return out;
 }
 
+bool LanConsole::forcedAnswer(const QByteArray &key, bool set, QByteArray &answer)
+{
+    auto it = set ? m_s.forced.find(key + '=') : m_s.forced.end();
+    if (it == m_s.forced.end())
+        it = m_s.forced.find(key);
+    if (it == m_s.forced.end())
+        return false;
+    answer = it.value().answer;
+    if (it.value().lines > 0 && --it.value().lines == 0)
+        m_s.forced.erase(it);
+    return true;
+}
+
 QByteArray LanConsole::line(const QByteArray &text)
 {
     if (text.isEmpty())
@@ -85,45 +148,33 @@ QByteArray LanConsole::line(const QByteArray &text)
     const QByteArray value = eq < 0 ? QByteArray() : text.mid(eq + 1).trimmed();
     const bool set = eq >= 0;
     auto answer = [](const QByteArray &v) { return ">" + v + "\r\n"; };
-    auto num = [&](int &field, int lo, int hi) {
-        if (!set)
-            return answer(QByteArray::number(field));
-        return toInt(value, lo, hi, field) ? answer("OK") : answer("NG");
-    };
-    auto ip = [&](QString &field) {
-        if (!set)
-            return answer(field.toLatin1());
-        if (!isIpv4(value))
+    QByteArray forced;
+    if (forcedAnswer(key, set, forced))
+        return answer(forced);
+    if (key == "save") {
+        if (set)
             return answer("NG");
-        field = QString::fromLatin1(value);
-        return answer("OK");
-    };
-    if (key == "madr")
-        return set ? answer("NG") : answer(m_s.madr.toLatin1());
-    if (key == "l_ip")
-        return ip(m_s.lIp);
-    if (key == "f_ip")
-        return ip(m_s.fIp);
-    if (key == "l_pt")
-        return num(m_s.lPt, 0, 65535);
-    if (key == "f_pt")
-        return num(m_s.fPt, 0, 65535);
-    if (key == "mask")
-        return num(m_s.mask, 0, 32);
-    if (key == "conn")
-        return num(m_s.conn, 0, 1);
-    if (key == "bps")
-        return num(m_s.bps, 15, 17);
-    if (key == "timv")
-        return num(m_s.timv, 0, 65535);
-    if (key == "keep")
-        return num(m_s.keep, 0, 1);
-    if (key == "timr")
-        return num(m_s.timr, 0, 65535);
-    if (key == "save" && !set) {
-        ++m_saves;
+        ++m_s.saves;
         return answer("OK");
     }
+    if (set) {
+        // The MAC address is the module's own: it is only read.
+        if (key == "madr")
+            return answer("NG");
+        return answer(m_s.set(key, value) ? "OK" : "NG");
+    }
+    if (key == "madr")
+        return answer(m_s.madr.toLatin1());
+    if (key == "l_ip")
+        return answer(m_s.lIp.toLatin1());
+    if (key == "f_ip")
+        return answer(m_s.fIp.toLatin1());
+    const QHash<QByteArray, int> numbers = {{"l_pt", m_s.lPt}, {"f_pt", m_s.fPt}, {"mask", m_s.mask},
+                                            {"conn", m_s.conn}, {"bps", m_s.bps},  {"timv", m_s.timv},
+                                            {"keep", m_s.keep}, {"timr", m_s.timr}};
+    const auto it = numbers.find(key);
+    if (it != numbers.end())
+        return answer(QByteArray::number(it.value()));
     return answer("NG");
 }
 

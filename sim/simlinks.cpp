@@ -62,9 +62,9 @@ TcpServerLink::TcpServerLink(Device &dev, QObject *parent) : QObject(parent), m_
     });
 }
 
-bool TcpServerLink::listen(quint16 port, QString *error)
+bool TcpServerLink::listen(const QHostAddress &address, quint16 port, QString *error)
 {
-    if (m_server->listen(QHostAddress::LocalHost, port))
+    if (m_server->listen(address, port))
         return true;
     *error = m_server->errorString();
     return false;
@@ -280,11 +280,35 @@ TelnetConsoleServer::TelnetConsoleServer(Device &dev, QObject *parent)
     : QObject(parent), m_dev(dev), m_server(new QTcpServer(this))
 {
     connect(m_server, &QTcpServer::newConnection, this, &TelnetConsoleServer::accept);
+    m_dev.lan.hangUp = [this] {
+        int n = 0;
+        for (const QPointer<QTcpSocket> &s : std::as_const(m_sessions)) {
+            if (s && s->state() == QAbstractSocket::ConnectedState) {
+                s->disconnectFromHost();
+                ++n;
+            }
+        }
+        if (n)
+            m_dev.logLine("TELNET hung up " + QByteArray::number(n) + " session(s)");
+        return n;
+    };
+    m_dev.lan.sessions = [this] {
+        int n = 0;
+        for (const QPointer<QTcpSocket> &s : std::as_const(m_sessions))
+            n += s && s->state() == QAbstractSocket::ConnectedState;
+        return n;
+    };
 }
 
-bool TelnetConsoleServer::listen(quint16 port, QString *error)
+TelnetConsoleServer::~TelnetConsoleServer()
 {
-    if (m_server->listen(QHostAddress::LocalHost, port))
+    m_dev.lan.hangUp = nullptr;
+    m_dev.lan.sessions = nullptr;
+}
+
+bool TelnetConsoleServer::listen(const QHostAddress &address, quint16 port, QString *error)
+{
+    if (m_server->listen(address, port))
         return true;
     *error = m_server->errorString();
     return false;
@@ -296,6 +320,9 @@ void TelnetConsoleServer::accept()
 {
     while (QTcpSocket *s = m_server->nextPendingConnection()) {
         m_dev.logLine("TELNET session from " + s->peerAddress().toString().toLatin1());
+        m_sessions.removeAll(QPointer<QTcpSocket>());
+        m_sessions.append(s);
+        connect(s, &QTcpSocket::disconnected, this, [this] { m_dev.logLine("TELNET session closed"); });
         new TelnetSession(s, m_dev);
     }
 }

@@ -3,8 +3,12 @@
 // keeps reconnecting, a pseudo-terminal standing in for the serial line, and
 // the LAN module's Telnet console.
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+
+class QHostAddress;
 
 class QTcpServer;
 class QTcpSocket;
@@ -21,7 +25,7 @@ class TcpServerLink : public QObject {
     Q_OBJECT
 public:
     TcpServerLink(Device &dev, QObject *parent = nullptr);
-    bool listen(quint16 port, QString *error);
+    bool listen(const QHostAddress &address, quint16 port, QString *error);
     quint16 port() const;
 
 private:
@@ -69,18 +73,21 @@ private:
     QSocketNotifier *m_notifier = nullptr;
 };
 
-// The LAN module's Telnet console (real Telnet through libtelnet).
+// The LAN module's Telnet console (real Telnet through libtelnet). It lets
+// the control commands hang up its sessions and count them.
 class TelnetConsoleServer : public QObject {
     Q_OBJECT
 public:
     TelnetConsoleServer(Device &dev, QObject *parent = nullptr);
-    bool listen(quint16 port, QString *error);
+    ~TelnetConsoleServer() override;
+    bool listen(const QHostAddress &address, quint16 port, QString *error);
     quint16 port() const;
 
 private:
     void accept();
     Device &m_dev;
     QTcpServer *m_server;
+    QList<QPointer<QTcpSocket>> m_sessions;
 };
 
 } // namespace kx9sim

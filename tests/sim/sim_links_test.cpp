@@ -37,10 +37,18 @@ public:
     }
     ~TelnetClient() { telnet_free(m_t); }
 
-    bool connect(quint16 port)
+    bool connect(quint16 port, const QHostAddress &address = QHostAddress(QHostAddress::LocalHost))
     {
-        m_sock.connectToHost(QHostAddress::LocalHost, port);
+        m_sock.connectToHost(address, port);
         return m_sock.waitForConnected(3000);
+    }
+    bool connected() const { return m_sock.state() == QAbstractSocket::ConnectedState; }
+    bool waitDisconnected(int ms = 3000)
+    {
+        QDeadlineTimer dl(ms);
+        while (connected() && !dl.hasExpired())
+            m_sock.waitForDisconnected(50);
+        return !connected();
     }
     void send(const QByteArray &text) { telnet_send(m_t, text.constData(), size_t(text.size())); }
     // Waits until the collected text contains `what`; returns all text so far and clears it.
@@ -93,6 +101,8 @@ class SimLinksTest : public QObject {
 private slots:
     void telnetConsole();
     void lanSpeedGatesData();
+    void lanConsoleKnobs();
+    void bindAddress();
     void ptyHonoursLineSpeed();
     void clientRoleReconnects();
     void controlSocket();
@@ -141,6 +151,85 @@ void SimLinksTest::telnetConsole()
     QCOMPARE(c.waitFor(">", 300), QByteArray());
     QCOMPARE(sim.control("get lan"),
              QString("OK l_ip=127.0.0.5 l_pt=10777 f_ip=127.0.0.1 f_pt=3335 mask=8 conn=0 bps=17 timv=10 keep=1 timr=0"));
+}
+
+// The control commands the monitor's tests steer the console with.
+void SimLinksTest::lanConsoleKnobs()
+{
+    SimProcess sim;
+    QVERIFY2(sim.start({"--telnet", "0"}), qPrintable(sim.errorString()));
+    QCOMPARE(sim.control("lan set madr=0a-1b-2c-3d-4e-5f mask=24"), QString("OK"));
+    QCOMPARE(sim.control("lan set mask=40"), QString("ERR bad setting mask=40"));
+    QCOMPARE(sim.control("lan ng bps="), QString("OK"));          // settings of bps only
+    QCOMPARE(sim.control("lan ng timv 2"), QString("OK"));        // the next two lines of timv
+    QCOMPARE(sim.control("lan answer mask 24bit"), QString("OK"));
+    QCOMPARE(sim.control("lan ng l_ip=x"), QString("ERR usage: lan ng <key>[=] [<lines>, 0 = every line] | "
+                                                   "lan answer <key>[=] <text> [<lines>] | lan ng clear"));
+    QCOMPARE(sim.control("lan prompt LOGIN:"), QString("OK"));
+    QCOMPARE(sim.control("lan sessions"), QString("OK 0"));
+
+    TelnetClient c;
+    QVERIFY(c.connect(sim.telnetPort()));
+    QVERIFY(c.waitFor("LOGIN:").endsWith("LOGIN:"));
+    c.send("QZV\r\n");
+    c.waitFor("\r\n", 500);
+    QCOMPARE(sim.control("lan sessions"), QString("OK 1"));
+    const struct {
+        const char *line;
+        const char *answer;
+    } steps[] = {
+        {"madr", "madr\r\n>0a-1b-2c-3d-4e-5f\r\n"},
+        {"bps", "bps\r\n>16\r\n"},
+        {"bps=17", "bps=17\r\n>NG\r\n"},
+        {"timv", "timv\r\n>NG\r\n"},
+        {"timv=30", "timv=30\r\n>NG\r\n"},
+        {"timv=30", "timv=30\r\n>OK\r\n"},
+        {"mask", "mask\r\n>24bit\r\n"},
+        {"mask", "mask\r\n>24\r\n"},
+        {"save", "save\r\n>OK\r\n"},
+    };
+    for (const auto &st : steps) {
+        c.send(QByteArray(st.line) + "\r\n");
+        QCOMPARE(c.waitFor(st.answer), QByteArray(st.answer));
+    }
+    QCOMPARE(sim.control("lan saves"), QString("OK 1"));
+    QCOMPARE(sim.control("lan ng save 0"), QString("OK"));
+    for (int i = 0; i < 2; ++i) {
+        c.send("save\r\n");
+        QCOMPARE(c.waitFor(">NG\r\n"), QByteArray("save\r\n>NG\r\n"));
+    }
+    QCOMPARE(sim.control("lan ng clear"), QString("OK"));
+    c.send("bps=17\r\n");
+    QCOMPARE(c.waitFor(">OK\r\n"), QByteArray("bps=17\r\n>OK\r\n"));
+    QCOMPARE(sim.control("lan saves"), QString("OK 1"));
+    QCOMPARE(sim.control("get lan").section(' ', 5, 8), QString("mask=24 conn=0 bps=17 timv=30"));
+
+    // The module hangs up.
+    QCOMPARE(sim.control("lan drop"), QString("OK 1"));
+    QVERIFY(c.waitDisconnected());
+    QTRY_COMPARE(sim.control("lan sessions"), QString("OK 0"));
+    QCOMPARE(sim.control("lan drop"), QString("OK 0"));
+}
+
+// --bind puts the data port and the console on another loopback address.
+void SimLinksTest::bindAddress()
+{
+    const QHostAddress own(QStringLiteral("127.%1.%2.9").arg(30 + ::getpid() % 200).arg(::getpid() / 200 % 250 + 1));
+    SimProcess sim;
+    QVERIFY2(sim.start({"--bind", own.toString(), "--listen", "0", "--telnet", "0"}), qPrintable(sim.errorString()));
+    TelnetClient c;
+    QVERIFY(c.connect(sim.telnetPort(), own));
+    QVERIFY(c.waitFor("PASSWORD:").endsWith("PASSWORD:"));
+    QTcpSocket data;
+    data.connectToHost(own, sim.listenPort());
+    QVERIFY(data.waitForConnected(3000));
+    QTcpSocket elsewhere;
+    elsewhere.connectToHost(QHostAddress::LocalHost, sim.listenPort());
+    QVERIFY(!elsewhere.waitForConnected(1000));
+
+    SimProcess refused;
+    QVERIFY(!refused.start({"--bind", "192.0.2.1", "--telnet", "0"}, 3000));
+    QVERIFY(refused.errorString().contains(QStringLiteral("--bind wants a loopback address")));
 }
 
 void SimLinksTest::lanSpeedGatesData()

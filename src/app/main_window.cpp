@@ -9,6 +9,8 @@
 #include "net/ip_address_setup_dialog.h"
 #include "app/serial_setup.h"
 #include "net/lan_connection_dialog.h"
+#include "net/lan_speed.h"
+#include "net/net_actions.h"
 #include "net/wait_box.h"
 
 #include <QAbstractEventDispatcher>
@@ -83,6 +85,7 @@ TKX9AppForm::TKX9AppForm(const QString &iniPath, QWidget *parent) : QMainWindow(
     serial_ = new SerialSetup(*this);
     connectOwnItems();
     AttachActions(*this);
+    AttachNetActions(*this);
 
     resize(kDesignWidth, kDesignHeight);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -703,14 +706,21 @@ void TKX9AppForm::finishStartUp()
 
 void TKX9AppForm::ChangeReaderSpeed(int bps)
 {
-    // The network variant (through the LAN module) comes with the LAN module's support.
-    serial_->ChangeReaderSpeed(bps);
+    // Behind a LAN module the module's own line speed has to follow the reader's.
+    if (comm_ && comm_->LinkMode() == 2)
+        ChangeReaderSpeedOverLan(*this, bps, [this, bps] { return serial_->ChangeReaderSpeed(bps); });
+    else
+        serial_->ChangeReaderSpeed(bps);
 }
 
 void TKX9AppForm::CheckPorts()
 {
-    if (comm_ && comm_->LinkMode() == 0)
+    if (!comm_)
+        return;
+    if (comm_->LinkMode() == 0)
         serial_->CheckPorts();
+    else if (comm_->LinkMode() == 2)
+        CheckPortsOverLan(*this);
 }
 
 void TKX9AppForm::refuseOption(const QString &key, int value, const QString &hint)

@@ -103,12 +103,8 @@ CommModule::CommModule(const LinkConfig &config, const QString &iniPath, AppOpti
     tagList_ = std::make_unique<TagList>(comDebug_.MAX_REC_NO);
     tagList_->setOptions(&options_);
 
-    if (linkMode_ == 2) {
-        if (config.TcpServerMode != 0)
-            d_->channel = std::make_unique<TcpServerChannel>(*d_, config.TcpListenPort);
-        else
-            d_->channel = std::make_unique<TcpClientChannel>(*d_, config.TcpRemoteAddress, config.TcpRemotePort);
-    }
+    if (linkMode_ == 2)
+        makeTcpChannel();
     if (linkMode_ == 0)
         makeSerialChannel();
     // The USB (1) channel plugs in here once it exists; until then that mode
@@ -121,6 +117,28 @@ void CommModule::makeSerialChannel()
     // mapping written while the tool runs is used by the next reopen.
     const QString ini = iniPath_;
     d_->channel = std::make_unique<SerialChannel>(*d_, comDebug_, [ini](int n) { return ResolveComPort(n, ini); });
+}
+
+void CommModule::makeTcpChannel()
+{
+    if (config_.TcpServerMode != 0)
+        d_->channel = std::make_unique<TcpServerChannel>(*d_, config_.TcpListenPort);
+    else
+        d_->channel = std::make_unique<TcpClientChannel>(*d_, config_.TcpRemoteAddress, config_.TcpRemotePort);
+}
+
+void CommModule::SetTcpValues(int serverMode, int listenPort, int remotePort, const QString &remoteAddress)
+{
+    config_.TcpServerMode = serverMode;
+    config_.TcpListenPort = listenPort;
+    config_.TcpRemotePort = remotePort;
+    config_.TcpRemoteAddress = remoteAddress;
+    if (linkMode_ != 2)
+        return;
+    // The channel holds its role and peer from creation: a new one takes the
+    // values, the old one is closed so nothing of it fires afterwards.
+    LinkClose();
+    makeTcpChannel();
 }
 
 CommModule::~CommModule()

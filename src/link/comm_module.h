@@ -59,6 +59,9 @@ public:
     bool IsLinkOpen() const;
     void LinkReopen();
     void LinkReopenOnPort(int port);
+    // TCP/IP: the role, ports and remote address the next reopen uses (the
+    // LAN connection dialog). An open connection is closed first.
+    void SetTcpValues(int serverMode, int listenPort, int remotePort, const QString &remoteAddress);
     void RingPut(const uint8_t *bytes, int n);
 
     // ---- serial link
@@ -151,6 +154,7 @@ private:
     friend struct Private;
     void openLink();
     void makeSerialChannel();
+    void makeTcpChannel();
     bool ConnectWait();
     // Processes events (user input included) until `done` or `ms` on the
     // program-wide TickTimer; sleeps in the event loop between passes.

@@ -1,7 +1,11 @@
 #include "net/lan_connection_dialog.h"
 
+#include "actions/action_host.h"
+#include "commands/ttcomxdlg.h"
 #include "link/options.h"
 #include "net/net_widgets.h"
+#include "net/tcp_link_values.h"
+#include "net/wait_box.h"
 #include "ui/int_edit.h"
 
 #include <QButtonGroup>
@@ -9,6 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -130,6 +135,60 @@ bool LanConnectionDialogAtStart(QWidget *parent, AppOptions &options)
     options.TCPServPort = v.remotePort;
     options.TCPPort = v.listenPort;
     options.TCPServAddr = v.remoteAddress;
+    return true;
+}
+
+namespace {
+const char kTcpWaitText[] = "TCP/IP 接続中...";
+
+void setStatusHint(ActionHost &host, const QString &text)
+{
+    // The first panel of the main window's status bar carries the hints.
+    if (QWidget *w = host.hostWindow()) {
+        if (auto *panel = w->findChild<QLabel *>(QStringLiteral("StatusPanel0")))
+            panel->setText(text);
+    }
+}
+} // namespace
+
+bool WaitForLanConnection(ActionHost &host)
+{
+    QPointer<TTComXDlg> module = host.comm();
+    if (!module)
+        return false;
+    WaitBox box(host.hostWindow(), QString::fromUtf8(kTcpWaitText), true);
+    setStatusHint(host, QString::fromUtf8(kTcpWaitText));
+    QObject::connect(module.data(), &CommModule::connectedChanged, &box, &WaitBox::finish);
+    const bool up = box.waitFor([module] { return module && module->Connected(); });
+    setStatusHint(host, QString());
+    return up && module;
+}
+
+bool LanConnectionDialog(ActionHost &host, bool checkMode, TcpLinkValues *confirmed)
+{
+    QPointer<TTComXDlg> module = host.comm();
+    if (!module)
+        return false;
+    TSetTCPIPDlg dlg(host.hostWindow());
+    const TcpLinkValues now = TcpValuesOf(*module);
+    dlg.showValues({now.serverMode, now.listenPort, now.remotePort, now.remoteAddress});
+    dlg.setCheckMode(checkMode);
+    if (dlg.exec() != QDialog::Accepted || !module)
+        return false;
+    const TSetTCPIPDlg::Values v = dlg.takeValues();
+    const TcpLinkValues chosen{v.serverMode, v.listenPort, v.remotePort, v.remoteAddress};
+    module->LinkClose();
+    SetTcpValuesOf(*module, chosen);
+    module->LinkReopenOnPort(0);
+    if (!module || module->LinkMode() != 2)
+        return false;
+    if (!WaitForLanConnection(host)) {
+        if (QWidget *w = host.hostWindow())
+            w->close();
+        return false;
+    }
+    if (confirmed)
+        *confirmed = chosen;
     return true;
 }
 

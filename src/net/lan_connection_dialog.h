@@ -11,8 +11,10 @@ class QPushButton;
 
 namespace kx9 {
 
+class ActionHost;
 class IntEdit;
 struct AppOptions;
+struct TcpLinkValues;
 
 class TSetTCPIPDlg : public QDialog {
     Q_OBJECT
@@ -53,5 +55,16 @@ private:
 // At start-up (no communication module yet): filled from and stored back into
 // the options; true when the operator pressed "接続".
 bool LanConnectionDialogAtStart(QWidget *parent, AppOptions &options);
+
+// The same dialog from the menu (normal mode) or before a LAN module
+// operation (check mode: the tool's role fixed to client), filled from the
+// communication module. On "設定" the module takes the values and reconnects;
+// true once the connection is up (`confirmed` then holds the values). Cancel
+// in the connection wait closes the main window and so ends the tool.
+bool LanConnectionDialog(ActionHost &host, bool checkMode, TcpLinkValues *confirmed = nullptr);
+
+// The wait box "TCP/IP 接続中..." (the status bar says so too) until the
+// module's TCP/IP connection is up: true, or false when the operator cancels.
+bool WaitForLanConnection(ActionHost &host);
 
 } // namespace kx9

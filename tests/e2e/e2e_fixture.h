@@ -5,6 +5,7 @@
 #include "app/log_pane.h"
 #include "app/main_window.h"
 #include "dialog_driver.h"
+#include "loopback.h"
 #include "sim_process.h"
 #include "wire_frame.h"
 
@@ -38,16 +39,25 @@ inline QByteArray requestFrame(char command, const QByteArray &data, uint8_t id 
 
 class Monitor {
 public:
-    enum class Link { Tcp, Serial };
+    enum class Link { Tcp, Serial, Lan };
 
     // Starts kx9sim (with `simArgs`) and the main window; check ok() / error.
     // Over TCP the monitor is the client of the simulator's port; over the
-    // serial link it opens the simulator's pty, mapped to COM5.
+    // serial link it opens the simulator's pty, mapped to COM5. Lan is TCP
+    // with the LAN module's console on port 23 of a loopback address of the
+    // test's own (`address`); skipped() says why when port 23 is refused.
     explicit Monitor(const QStringList &simArgs = {}, const QString &extraOptions = {}, Link link = Link::Tcp)
     {
         const bool serial = link == Link::Serial;
-        const QStringList linkArgs = serial ? QStringList{QStringLiteral("--pty")}
-                                            : QStringList{QStringLiteral("--listen"), QStringLiteral("0")};
+        QStringList linkArgs = serial ? QStringList{QStringLiteral("--pty")}
+                                      : QStringList{QStringLiteral("--listen"), QStringLiteral("0")};
+        if (link == Link::Lan) {
+            address = kx9test::OwnLoopbackAddress();
+            skipped = kx9test::ConsolePortRefusal(address);
+            if (!skipped.isEmpty())
+                return;
+            linkArgs += {QStringLiteral("--bind"), address, QStringLiteral("--telnet"), QStringLiteral("23")};
+        }
         if (!sim.start(linkArgs + simArgs)) {
             error = QStringLiteral("kx9sim: ") + sim.errorString();
             return;
@@ -60,7 +70,8 @@ public:
         }
         const QString linkOptions = serial ? QStringLiteral("UseUSB=0\r\nComPort=5\r\nComSpeed=0\r\n")
                                            : QStringLiteral("UseUSB=2\r\nfUseGrobalIP=1\r\nfTCPServer=0\r\n"
-                                                            "TCPServAddr=127.0.0.1\r\nTCPServPort=%1\r\n")
+                                                            "TCPServAddr=%1\r\nTCPServPort=%2\r\n")
+                                                 .arg(address)
                                                  .arg(sim.listenPort());
         const QString ports = serial ? QStringLiteral("[ComPorts]\r\nSystemPorts=0\r\nCOM5=%1\r\n").arg(sim.ptyPath())
                                      : QString();
@@ -94,6 +105,8 @@ public:
     kx9test::DialogDriver driver;
     std::unique_ptr<kx9::TKX9AppForm> window;
     QString iniPath;
+    QString address = QStringLiteral("127.0.0.1");
+    QString skipped;
     QString error;
     bool ok = false;
 };

@@ -1,13 +1,18 @@
 // The start-up network dialogs and the wait box on their real widgets.
+#include "actions/action_host.h"
 #include "dialog_driver.h"
+#include "link/main_state.h"
 #include "link/options.h"
 #include "net/ip_address_setup_dialog.h"
 #include "net/lan_connection_dialog.h"
 #include "net/local_addresses.h"
+#include "net/net_actions.h"
 #include "net/wait_box.h"
 #include "ui/int_edit.h"
 
+#include <QAction>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
@@ -42,6 +47,39 @@ IpView readIpDialog(QWidget *d)
     v.clientPortEnabled = d->findChild<IntEdit *>(QStringLiteral("Ed_CPortNum"))->isEnabled();
     return v;
 }
+
+// A main window before the communication module exists: only its menu items.
+class BareHost : public ActionHost {
+public:
+    BareHost()
+    {
+        for (const char *name : {"MnSetTCPIP1", "MnPing", "MnTelnet1"}) {
+            auto *a = new QAction(&window);
+            a->setObjectName(QLatin1String(name));
+            window.addAction(a);
+        }
+    }
+    QWidget *hostWindow() override { return &window; }
+    AppOptions &appOptions() override { return options; }
+    MainState &mainState() override { return state; }
+    TTComXDlg *comm() override { return nullptr; }
+    void AppLog(const QString &) override {}
+    void SuspendLogging() override {}
+    void ResumeLogging() override {}
+    QAction *findAction(const QString &name) override
+    {
+        for (QAction *a : window.actions())
+            if (a->objectName() == name)
+                return a;
+        return nullptr;
+    }
+    void ApplyCommandModeGating(bool) override {}
+    void ApplyMenuProfile() override {}
+
+    QWidget window;
+    AppOptions options;
+    MainState state;
+};
 
 } // namespace
 
@@ -222,6 +260,36 @@ private slots:
         QCOMPARE(dlg.selectedRow(), -1);
         QCOMPARE(v.boxes, (QStringList{"198", "18", "0", "9"}));
         QCOMPARE(v.enabled, (QList<bool>{true, true, true, true}));
+    }
+
+    // Without a desktop network editor the button says where to look instead.
+    void networkButtonWithoutAnEditor()
+    {
+        QTemporaryDir empty;
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", empty.path().toLocal8Bit());
+        DialogDriver driver;
+        driver.expectMessage(QStringLiteral("ネットワーク接続の設定画面が見つかりません")).pressOk();
+        TSetIPAddr1Dlg dlg;
+        dlg.findChild<QPushButton *>(QStringLiteral("BtNetwork"))->click();
+        qputenv("PATH", path);
+        QVERIFY2(driver.ok(), qPrintable(driver.report()));
+    }
+
+    // The menu items reach their dialogs; without a module the LAN items wait for one.
+    void menuItems()
+    {
+        BareHost host;
+        AttachNetActions(host);
+        DialogDriver driver;
+        driver.setUnexpectedTimeout(200);
+        driver.expect(QStringLiteral("TPingDlg")).expectShown(QStringLiteral("EdTCPIP1_1"), QStringLiteral("192")).pressCancel();
+        host.findAction(QStringLiteral("MnPing"))->trigger();
+        host.findAction(QStringLiteral("MnTelnet1"))->trigger();
+        host.findAction(QStringLiteral("MnSetTCPIP1"))->trigger();
+        QTest::qWait(300);
+        QVERIFY2(driver.ok(), qPrintable(driver.report()));
+        QCOMPARE(driver.answered(), QStringList{QStringLiteral("Pingの実行")});
     }
 
     void systemListLeavesOutLoopbackHost()

@@ -200,15 +200,41 @@ void PtyLink::send(const QByteArray &bytes)
 {
     if (m_master < 0)
         return;
-    const char *p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(m_master, p, size_t(left));
-        if (n <= 0)
-            return; // the terminal side is full or gone: bytes are lost, as on a wire
-        p += n;
-        left -= n;
+    // Nobody may read for a long time (the monitor's port closed): keep a
+    // few megabytes, like a host's driver buffer, and lose what goes beyond.
+    constexpr qsizetype kMaxPending = 4 * 1024 * 1024;
+    if (m_pending.size() + bytes.size() > kMaxPending) {
+        m_dev.logLine("PTY output buffer full: " + QByteArray::number(bytes.size()) + " bytes lost");
+        return;
     }
+    m_pending += bytes;
+    flush();
+}
+
+void PtyLink::flush()
+{
+    qsizetype done = 0;
+    while (done < m_pending.size()) {
+        const ssize_t n = ::write(m_master, m_pending.constData() + done, size_t(m_pending.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // The line is gone: what is left would never arrive.
+            m_dev.logLine("PTY write failed: " + QByteArray(std::strerror(errno)));
+            done = m_pending.size();
+        }
+        break; // full: wait until the terminal side has room
+    }
+    m_pending.remove(0, done);
+    if (!m_writable) {
+        m_writable = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
+        connect(m_writable, &QSocketNotifier::activated, this, &PtyLink::flush);
+    }
+    m_writable->setEnabled(!m_pending.isEmpty());
 }
 
 // ---------------------------------------------------------------- Telnet

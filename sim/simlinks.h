@@ -66,11 +66,16 @@ public:
 private:
     void readable();
     void send(const QByteArray &bytes);
+    void flush();
     Device &m_dev;
     int m_master = -1;
     int m_slave = -1;
     QString m_path;
     QSocketNotifier *m_notifier = nullptr;
+    // What the terminal side has not taken yet, sent as soon as it has room:
+    // a reader's UART does not drop bytes because the host reads slowly.
+    QByteArray m_pending;
+    QSocketNotifier *m_writable = nullptr;
 };
 
 // The LAN module's Telnet console (real Telnet through libtelnet). It lets

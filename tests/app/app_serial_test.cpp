@@ -7,6 +7,7 @@
 #include "dialog_driver.h"
 #include "link/serial_ports.h"
 #include "sim_process.h"
+#include "wire_frame.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -171,6 +172,22 @@ private slots:
         kx9::TTComXDlg *c = rig.window->comm();
         QVERIFY(c->RomVersionQuery());
         QVERIFY(c->WaitAck());
+
+        // A burst of text reports larger than the receive ring and the pty's
+        // own buffer: every one arrives, in order, none garbled.
+        QStringList texts;
+        c->SetTextReportDecoder([&](const QByteArray &t) { texts << QString::fromLatin1(t); });
+        const int count = 5500;
+        QByteArray burst;
+        for (int i = 0; i < count; ++i)
+            burst += kx9test::WireFrame('D', QByteArray::number(i).rightJustified(6, '0'), 1);
+        QVERIFY(burst.size() > 64 * 1024);
+        QCOMPARE(sim.control("send " + QString::fromLatin1(burst.toHex())), QStringLiteral("OK"));
+        QTRY_VERIFY_WITH_TIMEOUT(texts.size() >= count, 30000);
+        QCOMPARE(texts.size(), count);
+        for (int i = 0; i < count; ++i)
+            QCOMPARE(texts[i].toInt(), i);
+        QCOMPARE(rig.log().count(QStringLiteral("SUM EEROR")), 0);
     }
 
     // Auto Check: a port that cannot be opened is reported and passed over,

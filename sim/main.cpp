@@ -6,6 +6,7 @@
 #include "simgate.h"
 #include "simlinks.h"
 #include "simreader.h"
+#include "kx9_version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -38,10 +39,12 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kx9sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KX9_VERSION));
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Simulated KX9 reader/writer, gate and LAN module"));
-    p.addHelpOption();
+    const QCommandLineOption helpOpt = p.addHelpOption();
+    const QCommandLineOption versionOpt = p.addVersionOption();
     const QCommandLineOption connectOpt(QStringLiteral("connect"), QStringLiteral("Connect to the monitor's server port."), QStringLiteral("HOST:PORT"));
     const QCommandLineOption listenOpt(QStringLiteral("listen"), QStringLiteral("Accept the monitor on this loopback port (0: any)."), QStringLiteral("PORT"));
     const QCommandLineOption ptyOpt(QStringLiteral("pty"), QStringLiteral("Serve the reader on a pseudo-terminal."));
@@ -58,7 +61,18 @@ int main(int argc, char **argv)
     const QCommandLineOption socketOpt(QStringLiteral("control-socket"), QStringLiteral("Read control commands from this local socket."), QStringLiteral("PATH"));
     p.addOptions({connectOpt, listenOpt, ptyOpt, telnetOpt, bindOpt, tagsOpt, demoOpt, gateOpt, romOpt, idOpt, baudOpt, logOpt,
                   controlOpt, socketOpt});
-    p.process(app);
+    if (!p.parse(app.arguments()))
+        return fail(p.errorText() + QStringLiteral("\nTry 'kx9sim --help'."));
+    if (p.isSet(helpOpt)) {
+        std::fputs(qPrintable(p.helpText()), stdout);
+        return 0;
+    }
+    if (p.isSet(versionOpt)) {
+        say("kx9sim " KX9_VERSION);
+        return 0;
+    }
+    if (!p.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument '%1'\nTry 'kx9sim --help'.").arg(p.positionalArguments().first()));
 
     Device dev;
     QFile logFile;

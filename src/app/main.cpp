@@ -4,6 +4,7 @@
 #include "link/options.h"
 #include "script/script_parser.h"
 #include "script/script_runner.h"
+#include "kx9_version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -38,15 +39,15 @@ bool readScript(const QString &name, QString *text, QString *why)
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kx9monitor"));
+    QCoreApplication::setApplicationName(QStringLiteral("kx9monitor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KX9_VERSION));
 
-    if (!kx9::InstallQtJapanese())
-        qWarning("kx9monitor: Qt's Japanese translation (qtbase_ja.qm) is not installed; standard buttons stay in English");
-
+    // The command line is read before the window system is touched, so
+    // --help and --version work on a console without a display.
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("KX9 series monitor"));
-    parser.addHelpOption();
+    parser.setApplicationDescription(QStringLiteral(KX9_DESCRIPTION));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     QCommandLineOption iniOption(QStringLiteral("ini"), QStringLiteral("Option file to use instead of the one beside the executable."),
                                  QStringLiteral("PATH"));
     parser.addOption(iniOption);
@@ -55,10 +56,48 @@ int main(int argc, char *argv[])
                                                    "(\"-\" reads it from standard input)."),
                                     QStringLiteral("FILE"));
     parser.addOption(scriptOption);
-    parser.process(app);
-
+    // Qt's own window-system options (-platform offscreen, -style ...) are
+    // left to QApplication: accepted here, not listed.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin", "display", "geometry", "style",
+                             "stylesheet", "qwindowgeometry", "qwindowtitle", "qwindowicon", "session", "name", "title"}) {
+        QCommandLineOption qt(QLatin1String(name), QString(), QStringLiteral("value"));
+        qt.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qt);
+    }
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        QCommandLineOption qt{QString::fromLatin1(name)};
+        qt.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qt);
+    }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (!parser.parse(arguments)) {
+        err << "kx9monitor: " << parser.errorText() << "\nTry 'kx9monitor --help'." << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
+        // Without an application object Qt cannot name the program itself.
+        out << parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kx9monitor")) << Qt::flush;
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        out << "kx9monitor " << KX9_VERSION << Qt::endl;
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err << "kx9monitor: unexpected argument '" << parser.positionalArguments().first()
+            << "'\nTry 'kx9monitor --help'." << Qt::endl;
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    if (!kx9::InstallQtJapanese())
+        qWarning("kx9monitor: Qt's Japanese translation (qtbase_ja.qm) is not installed; standard buttons stay in English");
+
     std::unique_ptr<kx9::ScriptRunner> runner;
     if (parser.isSet(scriptOption)) {
         QString text, why;
@@ -78,7 +117,7 @@ int main(int argc, char *argv[])
     }
 
     const QString iniPath = parser.isSet(iniOption) ? parser.value(iniOption)
-                                                     : kx9::OptionFilePath(QCoreApplication::applicationFilePath());
+                                                     : kx9::DefaultOptionFilePath();
     kx9::TKX9AppForm window(iniPath);
     if (runner) {
         QObject::connect(&window, &kx9::TKX9AppForm::startUpFinished, runner.get(), [&](bool running) {

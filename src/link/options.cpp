@@ -2,6 +2,12 @@
 
 #include "ini_file.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace kx9 {
 
@@ -185,6 +191,47 @@ QString OptionFilePath(const QString &executablePath)
     if (dot > slash + 1)
         return executablePath.left(dot + 1) + QStringLiteral("ini");
     return executablePath + QStringLiteral(".ini");
+}
+
+bool IsInstalledExecutable(const QString &executablePath)
+{
+    const QString dir = QFileInfo(executablePath).absolutePath();
+    // Root may write anywhere, so the system's program folders are named:
+    // an option file must never land in /usr/bin.
+    for (const char *system : {"/usr/", "/bin/", "/sbin/", "/opt/"}) {
+        if ((dir + QLatin1Char('/')).startsWith(QLatin1String(system)))
+            return true;
+    }
+    return ::access(QFile::encodeName(dir).constData(), W_OK) != 0;
+}
+
+namespace {
+QString userFolder(QStandardPaths::StandardLocation where)
+{
+    // The program's name, not the organisation/application pair Qt would add.
+    const QString base = QStandardPaths::writableLocation(where == QStandardPaths::AppConfigLocation
+                                                              ? QStandardPaths::GenericConfigLocation
+                                                              : QStandardPaths::GenericDataLocation);
+    const QString dir = base + QStringLiteral("/kx9monitor");
+    QDir().mkpath(dir);
+    return dir;
+}
+} // namespace
+
+QString DefaultOptionFilePath()
+{
+    const QString exe = QCoreApplication::applicationFilePath();
+    if (!IsInstalledExecutable(exe))
+        return OptionFilePath(exe);
+    return userFolder(QStandardPaths::AppConfigLocation) + QLatin1Char('/') + QFileInfo(OptionFilePath(exe)).fileName();
+}
+
+QString ToolDataFolder()
+{
+    const QString exe = QCoreApplication::applicationFilePath();
+    if (!IsInstalledExecutable(exe))
+        return QFileInfo(exe).absolutePath();
+    return userFolder(QStandardPaths::AppDataLocation);
 }
 
 void LoadAppOptions(const QString &iniPath, AppOptions &out)

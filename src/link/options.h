@@ -97,6 +97,18 @@ struct ComDebugOptions {
 // replaced by "ini" (appended when the file name has none).
 QString OptionFilePath(const QString &executablePath);
 
+// Where the tool keeps its files when nothing names them. Run from a build
+// tree or any folder the user may write to, they sit beside the executable;
+// an installed program (a system folder, or one the user cannot write to)
+// uses the user's own folders instead.
+bool IsInstalledExecutable(const QString &executablePath);
+// The option file of this program: beside it, or
+// ~/.config/kx9monitor/kx9monitor.ini when installed (the folder is made).
+QString DefaultOptionFilePath();
+// Settings exports and count logs: the executable's folder, or
+// ~/.local/share/kx9monitor when installed (the folder is made).
+QString ToolDataFolder();
+
 void LoadAppOptions(const QString &iniPath, AppOptions &out);
 // Returns false when nothing was saved (read-only file, cannot create, write failed).
 bool SaveAppOptions(const QString &iniPath, const AppOptions &opts);

@@ -252,6 +252,8 @@ QString Control::exec(const QString &line)
         return getCmd(a.mid(1));
     if (cmd == QLatin1String("lan"))
         return lanCmd(a.mid(1));
+    if (cmd == QLatin1String("eeprom"))
+        return eepromCmd(a.mid(1));
     if (cmd == QLatin1String("mode")) {
         uint8_t mode = 0, flags = m_dev.reader()->modeFlags();
         int poll = 5;
@@ -519,6 +521,50 @@ QString Control::lanCmd(const QStringList &a)
         return QStringLiteral("OK");
     }
     return QStringLiteral("ERR usage: lan ng|answer|drop|sessions|saves|prompt|set ...");
+}
+
+QString Control::eepromCmd(const QStringList &a)
+{
+    // eeprom get area1|area2 [<word> [<count>]] | eeprom set area1|area2 <word> <hex>
+    // eeprom nack|nack-read <n> [<code>] | eeprom nack|nack-read off | eeprom writes
+    const QString sub = a.value(0).toLower();
+    Reader *r = m_dev.reader();
+    if (sub == QLatin1String("nack") || sub == QLatin1String("nack-read")) {
+        const bool reads = sub == QLatin1String("nack-read");
+        int n = 0;
+        uint8_t code = 0x41;
+        if (a.size() == 2 && a[1].toLower() == QLatin1String("off")) {
+            reads ? r->nackEepromRead(0) : r->nackEepromWrite(0);
+            return QStringLiteral("OK");
+        }
+        if (a.size() < 2 || a.size() > 3 || !decInt(a[1], 1, 1000000, n) || (a.size() == 3 && !hexByte(a[2], code)))
+            return QStringLiteral("ERR usage: eeprom nack|nack-read <n> [<code hex>] | eeprom nack|nack-read off");
+        reads ? r->nackEepromRead(n, code) : r->nackEepromWrite(n, code);
+        return QStringLiteral("OK");
+    }
+    if (sub == QLatin1String("writes") && a.size() == 1)
+        return QStringLiteral("OK %1").arg(r->eepromWrites());
+    const QString which = a.value(1).toLower();
+    QByteArray *area = which == QLatin1String("area1") ? &r->area1 : which == QLatin1String("area2") ? &r->area2 : nullptr;
+    if (!area || (sub != QLatin1String("get") && sub != QLatin1String("set")))
+        return QStringLiteral("ERR usage: eeprom get|set area1|area2 ... | eeprom nack|nack-read <n> [<code>] | eeprom writes");
+    const int words = int(area->size() / 2);
+    if (sub == QLatin1String("get")) {
+        int first = 1, count = 0;
+        if ((a.size() > 2 && !decInt(a[2], 1, words, first)) ||
+            (a.size() > 3 && !decInt(a[3], 1, words - first + 1, count)) || a.size() > 4)
+            return QStringLiteral("ERR usage: eeprom get area1|area2 [<word from 1> [<count>]]");
+        if (count == 0)
+            count = a.size() > 2 ? 1 : words;
+        return QStringLiteral("OK ") + hexText(area->mid((first - 1) * 2, count * 2));
+    }
+    int first = 1;
+    QByteArray data;
+    if (a.size() < 4 || !decInt(a[2], 1, words, first) || !hexData(a.mid(3).join(QString()), data) ||
+        data.isEmpty() || data.size() % 2 || (first - 1) * 2 + data.size() > area->size())
+        return QStringLiteral("ERR usage: eeprom set area1|area2 <first word from 1> <whole words of hex>");
+    area->replace((first - 1) * 2, data.size(), data);
+    return QStringLiteral("OK");
 }
 
 QString Control::getCmd(const QStringList &a)

@@ -35,6 +35,7 @@ private:
     QString faultCmd(const QStringList &a);
     QString getCmd(const QStringList &a);
     QString lanCmd(const QStringList &a);
+    QString eepromCmd(const QStringList &a);
     Tag *findTag(const QString &id, QString &err);
 
     Device &m_dev;

@@ -154,8 +154,14 @@ void Reader::eeprom(const QByteArray &d, bool write)
     const int addr = uint8_t(d.at(1)), count = uint8_t(d.at(2));
     if ((write && d.size() != 3 + 2 * count) || addr < 1 || count < 1 || addr + count - 1 > words)
         return nack(0x41);
-    if (!write)
+    if (!write) {
+        if (m_eepromReadNackIn > 0 && --m_eepromReadNackIn == 0)
+            return nack(m_eepromReadNackCode);
         return ack(sub, d.mid(1, 2) + area.mid((addr - 1) * 2, count * 2));
+    }
+    ++m_eepromWrites;
+    if (m_eepromNackIn > 0 && --m_eepromNackIn == 0)
+        return nack(m_eepromNackCode); // a refused write leaves the EEPROM as it was
     area.replace((addr - 1) * 2, count * 2, d.mid(3, count * 2));
     ack(sub);
 }

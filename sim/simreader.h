@@ -51,6 +51,23 @@ public:
     int baud() const { return m_baud; }
     bool tagitProtocol() const { return ((uint8_t(m_s6700) >> 1) & 7) == 4; }
 
+    // Test knob for the monitor's write chains: the nth EEPROM write from now
+    // (1 = the next one, either area) is refused with NACK `code` and changes
+    // nothing; 0 switches the knob off.
+    void nackEepromWrite(int nth, uint8_t code = 0x41)
+    {
+        m_eepromNackIn = nth;
+        m_eepromNackCode = code;
+    }
+    // The same for the nth EEPROM read.
+    void nackEepromRead(int nth, uint8_t code = 0x41)
+    {
+        m_eepromReadNackIn = nth;
+        m_eepromReadNackCode = code;
+    }
+    // EEPROM writes that reached the EEPROM handler (accepted or refused).
+    int eepromWrites() const { return m_eepromWrites; }
+
     QByteArray area1 = defaultArea1(0);
     QByteArray area2 = defaultArea2();
     QByteArray currentUid = QByteArray(8, '\0');
@@ -129,6 +146,11 @@ private:
     QHash<QByteArray, qint64> m_lastRead; // continuous mode: double-read inhibit
     uint32_t m_writeCounter = 0;
     bool m_acked = false;                 // the request being handled was acknowledged
+    int m_eepromNackIn = 0;               // EEPROM writes until the refused one (0: none)
+    uint8_t m_eepromNackCode = 0x41;
+    int m_eepromReadNackIn = 0;
+    uint8_t m_eepromReadNackCode = 0x41;
+    int m_eepromWrites = 0;
 
     Loop m_loop = Loop::None;
     QByteArray m_loopArgs;

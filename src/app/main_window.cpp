@@ -8,6 +8,7 @@
 #include "link/tag_list.h"
 #include "net/ip_address_setup_dialog.h"
 #include "app/serial_setup.h"
+#include "config/config_actions.h"
 #include "net/lan_connection_dialog.h"
 #include "net/lan_speed.h"
 #include "net/net_actions.h"
@@ -86,6 +87,7 @@ TKX9AppForm::TKX9AppForm(const QString &iniPath, QWidget *parent) : QMainWindow(
     connectOwnItems();
     AttachActions(*this);
     AttachNetActions(*this);
+    AttachConfigActions(*this);
 
     resize(kDesignWidth, kDesignHeight);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -539,7 +541,7 @@ void TKX9AppForm::SaveGridCsv()
     // The file is replaced as chosen; the operator picked the name.
     dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
     dlg.setNameFilter(QStringLiteral("CSVﾌｧｲﾙ (*.csv)"));
-    dlg.setDirectory(QCoreApplication::applicationDirPath());
+    dlg.setDirectory(ToolDataFolder());
     dlg.selectFile(QStringLiteral("datalist.csv"));
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return;

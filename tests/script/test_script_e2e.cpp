@@ -124,6 +124,25 @@ private slots:
         QVERIFY(readText(path("kx9monitor.ini")).contains(QStringLiteral("[ComDebug]")));
     }
 
+    // The reader's stored parameters (an item the menu profile hides): the reduced dialog is
+    // filled and written, and shows the written value when opened again.
+    void writesTheParameterRecord()
+    {
+        const MonitorRun run = runScript("dialog 接続\n"
+                                         "menu TBtSetCmdMode\n"
+                                         "wait 300\n"
+                                         "trigger MnSetEEPROM\n"
+                                         "dialog EdRetry=9 BtOK\n"
+                                         "trigger MnSetEEPROM\n"
+                                         "expect-field EdRetry=9\n"
+                                         "dump rom.txt\n"
+                                         "dialog cancel\n"
+                                         "quit\n");
+        QVERIFY2(run.finished, qPrintable("the script did not end: " + run.err));
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err + run.out));
+        QVERIFY2(readText(path("rom.txt")).contains(QStringLiteral("EdRetry")), qPrintable(readText(path("rom.txt"))));
+    }
+
     // The start-up LAN dialog as the operator sees it, written control by
     // control before it is confirmed.
     void dumpsTheLanConnectionDialog()

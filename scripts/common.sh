@@ -7,10 +7,11 @@ KX9_BUILD=${KX9_BUILD:-$KX9_TOP/build}
 # Debian packages the build, the programs and the tests need.
 KX9_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
-  qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev
+  qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libgl-dev
   libtelnet-dev libusb-1.0-0-dev
   fonts-noto-cjk
   socat inetutils-telnetd inetutils-telnet iproute2 util-linux
+  dpkg-dev help2man librsvg2-bin
 )
 
 kx9_install_missing() {

@@ -64,7 +64,10 @@ int main(int argc, char **argv)
     if (!p.parse(app.arguments()))
         return fail(p.errorText() + QStringLiteral("\nTry 'kx9sim --help'."));
     if (p.isSet(helpOpt)) {
-        std::fputs(qPrintable(p.helpText()), stdout);
+        // "Usage: kx9sim", not the path it was started by (the man page is made from this).
+        QString help = p.helpText();
+        help.replace(QStringLiteral("Usage: ") + app.arguments().constFirst(), QStringLiteral("Usage: kx9sim"));
+        std::fputs(qPrintable(help), stdout);
         return 0;
     }
     if (p.isSet(versionOpt)) {

@@ -115,10 +115,10 @@ std::optional<ScriptProgram> ParseScript(const QString &text, ScriptParseError *
             step.doubleClick = cmd == u"double-click";
             step.name = w[0];
             step.arg = w.value(1);
-        } else if (cmd == u"dump") {
+        } else if (cmd == u"dump" || cmd == u"snapshot") {
             if (!argCount(1, 1))
-                return fail(lineNo, QStringLiteral("dump takes a file name"));
-            step.kind = ScriptStep::Dump;
+                return fail(lineNo, QStringLiteral("%1 takes a file name").arg(cmd));
+            step.kind = cmd == u"dump" ? ScriptStep::Dump : ScriptStep::Snapshot;
             step.name = w[0];
         } else if (cmd == u"expect-field") {
             step.kind = ScriptStep::ExpectField;

@@ -11,7 +11,7 @@ namespace kx9 {
 
 struct ScriptStep {
     enum Kind {
-        Menu, Trigger, Dialog, Question, Message, File, Click, Wait, ExpectLog, ExpectField, Dump, SaveLog, SaveGrid, Quit
+        Menu, Trigger, Dialog, Question, Message, File, Click, Wait, ExpectLog, ExpectField, Dump, Snapshot, SaveLog, SaveGrid, Quit
     };
     Kind kind = Menu;
     int line = 0;                          // 1-based line in the script file
@@ -24,7 +24,7 @@ struct ScriptStep {
     // Steps that act on the dialog open at the time.
     bool isAnswer() const { return kind == Dialog || kind == Question || kind == Message || kind == File; }
     // Steps that need no main window: they may work on the start-up dialogs.
-    bool worksBeforeWindow() const { return isAnswer() || kind == Click || kind == Dump || kind == ExpectField || kind == Wait; }
+    bool worksBeforeWindow() const { return isAnswer() || kind == Click || kind == Dump || kind == Snapshot || kind == ExpectField || kind == Wait; }
 };
 
 struct ScriptParseError {

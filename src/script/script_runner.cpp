@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QHeaderView>
+#include <QImage>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -328,6 +329,20 @@ void ScriptRunner::runStep(const ScriptStep &step)
         QString why;
         if (!writeFile(step.name, FormatControls(ReadControls(root)), &why))
             fail(step.line, why);
+        else
+            completeStep();
+        return;
+    }
+    case ScriptStep::Snapshot: {
+        // The picture the operator would see of the dialog in front (or the window).
+        QWidget *root = frontOrWindow();
+        if (!root) {
+            fail(step.line, QStringLiteral("no dialog or window is open to take a picture of"));
+            return;
+        }
+        const QImage picture = root->grab().toImage();
+        if (!picture.save(step.name, "PNG"))
+            fail(step.line, QStringLiteral("cannot write %1").arg(step.name));
         else
             completeStep();
         return;

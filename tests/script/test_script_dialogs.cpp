@@ -26,6 +26,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QImage>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -391,6 +392,22 @@ private slots:
         const Run wrong = runScript(QStringLiteral("menu MnShow\nexpect-field EdHex=20 200\ndialog ok\n"));
         QCOMPARE(wrong.exitCode, 1);
         QVERIFY2(wrong.err.contains("line 2: 'EdHex' shows \"1F\", expected \"20\""), qPrintable(wrong.err));
+    }
+
+    // The picture is of the dialog in front: its red box is in it.
+    void snapshotOfTheDialogInFront()
+    {
+        const QString file = path(dir_, "controls.png");
+        const Run r = runScript(QStringLiteral("menu MnShow\nsnapshot \"%1\"\ndialog ok\n").arg(file));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QImage picture(file);
+        QVERIFY(!picture.isNull());
+        bool red = false;
+        for (int y = 0; y < picture.height() && !red; ++y) {
+            for (int x = 0; x < picture.width() && !red; ++x)
+                red = picture.pixelColor(x, y) == QColor(Qt::red);
+        }
+        QVERIFY(red);
     }
 
     void failuresNeverHang_data()

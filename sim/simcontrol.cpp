@@ -386,42 +386,8 @@ QString Control::gateCmd(const QStringList &a)
     Gate *g = m_dev.gate();
     if (!g)
         return QStringLiteral("ERR no gate (use --gate or gate model)");
-    if (sub == QLatin1String("pass")) {
-        int sensor, people = 1, alarms = 0;
-        if (!decInt(a.value(1), 1, 6, sensor) || (a.size() > 2 && !decInt(a[2], 0, 100000, people)) ||
-            (a.size() > 3 && !decInt(a[3], 0, 100000, alarms)))
-            return QStringLiteral("ERR usage: gate pass <sensor> [<people>] [<alarms>]");
-        return g->pass(sensor, people, alarms) ? QStringLiteral("OK") : QStringLiteral("ERR no such sensor");
-    }
-    if (sub == QLatin1String("report")) {
-        g->sendReport();
-        return QStringLiteral("OK");
-    }
-    if (sub == QLatin1String("sensors")) {
-        uint8_t v[4];
-        for (int i = 0; i < 4; ++i)
-            if (!hexByte(a.value(1 + i), v[i]))
-                return QStringLiteral("ERR usage: gate sensors <switch> <dipsw> <io> <person> (hex)");
-        g->swSensor[0] = v[0];
-        g->swSensor[1] = v[1];
-        g->ioSensor = v[2];
-        g->personSensor = v[3];
-        return QStringLiteral("OK");
-    }
-    if (sub == QLatin1String("get")) {
-        QStringList people, alarms;
-        for (int i = 0; i < (g->isW30() ? 6 : 2); ++i) {
-            people << QString::number(g->people[i]);
-            alarms << QString::number(g->alarms[i]);
-        }
-        return QStringLiteral("OK model=%1 mode=%2 people=%3 alarms=%4 volume=%5 out=%6")
-            .arg(g->isW30() ? QStringLiteral("W30") : QStringLiteral("W20"))
-            .arg(hex2(g->mode))
-            .arg(people.join(','), alarms.join(','))
-            .arg(g->volume)
-            .arg(hexText(QByteArray(reinterpret_cast<const char *>(g->dispOut), 3)));
-    }
-    return QStringLiteral("ERR usage: gate model|pass|report|sensors|get ...");
+    // Everything else about the gate is the gate model's own.
+    return g->control(a);
 }
 
 QString Control::faultCmd(const QStringList &a)

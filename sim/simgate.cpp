@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <limits>
+
 namespace kx9sim {
 
 int baudFromGateSpeed(uint8_t code)
@@ -92,8 +94,15 @@ bool Gate::pass(int sensor, int n, int alarmN)
 {
     if (sensor < 1 || sensor > (m_w30 ? 6 : 2) || n < 0 || alarmN < 0)
         return false;
-    if (countsPeople(sensor))
-        people[sensor - 1] += uint32_t((countMode[0] & 0x0100) ? n / 2 : n);
+    if (countsPeople(sensor)) {
+        int counted = n;
+        if (countMode[0] & 0x0100) {
+            const int total = halfCarry[sensor - 1] + n;
+            counted = total / 2;
+            halfCarry[sensor - 1] = total % 2;
+        }
+        people[sensor - 1] += uint32_t(counted);
+    }
     if (countsAlarms(sensor))
         alarms[sensor - 1] = uint16_t(alarms[sensor - 1] + alarmN);
     // The sensors are interrupted only while the person passes.
@@ -325,6 +334,104 @@ void Gate::handle(const QByteArray &d)
         nack(0x44);
         return;
     }
+}
+
+namespace {
+
+QString hex(const QByteArray &b) { return QString::fromLatin1(b.toHex().toUpper()); }
+QString hex4(uint16_t w) { return QString::number(w, 16).toUpper().rightJustified(4, u'0'); }
+
+bool number(const QString &s, int base, long long lo, long long hi, long long &out)
+{
+    bool ok = false;
+    out = s.toLongLong(&ok, base);
+    return ok && out >= lo && out <= hi;
+}
+
+} // namespace
+
+QString Gate::control(const QStringList &a)
+{
+    const QString sub = a.value(0).toLower();
+    long long v[4] = {};
+    if (sub == QLatin1String("pass")) {
+        v[1] = 1;
+        if (a.size() < 2 || a.size() > 4 || !number(a[1], 10, 1, 6, v[0]) ||
+            (a.size() > 2 && !number(a[2], 10, 0, 100000, v[1])) || (a.size() > 3 && !number(a[3], 10, 0, 100000, v[2])))
+            return QStringLiteral("ERR usage: gate pass <sensor> [<people>] [<alarms>]");
+        return pass(int(v[0]), int(v[1]), int(v[2])) ? QStringLiteral("OK") : QStringLiteral("ERR no such sensor");
+    }
+    if (sub == QLatin1String("report") && a.size() == 1) {
+        sendReport();
+        return QStringLiteral("OK");
+    }
+    if (sub == QLatin1String("sensors")) {
+        for (int i = 0; i < 4; ++i)
+            if (a.size() != 5 || !number(a[1 + i], 16, 0, 255, v[i]))
+                return QStringLiteral("ERR usage: gate sensors <switch> <dipsw> <io> <person> (hex)");
+        swSensor[0] = uint8_t(v[0]);
+        swSensor[1] = uint8_t(v[1]);
+        ioSensor = uint8_t(v[2]);
+        personSensor = uint8_t(v[3]);
+        return QStringLiteral("OK");
+    }
+    if (sub == QLatin1String("get") && a.size() == 1) {
+        QStringList p, al, words, modes;
+        for (int i = 0; i < (m_w30 ? 6 : 2); ++i) {
+            p << QString::number(people[i]);
+            al << QString::number(alarms[i]);
+        }
+        for (int i = 1; i <= 7; ++i)
+            words << hex4(eeprom[i]);
+        for (uint16_t w : countMode)
+            modes << hex4(w);
+        return QStringLiteral("OK model=%1 mode=%2 people=%3 alarms=%4 volume=%5 out=%6 words=%7 countmode=%8 "
+                              "speed=%9 nextspeed=%10 prog=%11 melody=%12")
+            .arg(m_w30 ? QStringLiteral("W30") : QStringLiteral("W20"), hex(QByteArray(1, char(mode))), p.join(u','),
+                 al.join(u','), QString::number(volume), hex(QByteArray(reinterpret_cast<const char *>(dispOut), 3)),
+                 words.join(u','), modes.join(u','), QString::number(speedCode))
+            .arg(pendingSpeed)
+            .arg(progMode ? 1 : 0)
+            .arg(lastMelody.isEmpty() ? QStringLiteral("-") : hex(lastMelody));
+    }
+    if (sub == QLatin1String("set") && a.size() >= 3) {
+        const QString what = a[1].toLower();
+        const int n = int(a.size()) - 2;
+        auto numbers = [&](int count, int base, long long hi) {
+            if (n != count)
+                return false;
+            for (int i = 0; i < count; ++i)
+                if (!number(a[2 + i], base, 0, hi, v[i]))
+                    return false;
+            return true;
+        };
+        if (what == QLatin1String("mode") && numbers(1, 16, 0xFF)) {
+            mode = uint8_t(v[0]);
+        } else if (what == QLatin1String("word") && n == 2 && number(a[2], 10, 0, 31, v[0]) &&
+                   number(a[3], 16, 0, 0xFFFF, v[1])) {
+            eeprom[v[0]] = uint16_t(v[1]);
+        } else if (what == QLatin1String("countmode") && numbers(3, 16, 0xFFFF)) {
+            for (int i = 0; i < 3; ++i)
+                countMode[i] = uint16_t(v[i]);
+            restartTimer();
+        } else if (what == QLatin1String("out") && numbers(3, 16, 0xFF)) {
+            for (int i = 0; i < 3; ++i)
+                dispOut[i] = uint8_t(v[i]);
+        } else if (what == QLatin1String("volume") && numbers(1, 10, 0xFF)) {
+            volume = uint8_t(v[0]);
+        } else if ((what == QLatin1String("people") || what == QLatin1String("alarms")) &&
+                   numbers(2, 10, std::numeric_limits<uint32_t>::max()) && v[0] >= 1 && v[0] <= (m_w30 ? 6 : 2)) {
+            if (what == QLatin1String("people"))
+                people[v[0] - 1] = uint32_t(v[1]);
+            else
+                alarms[v[0] - 1] = uint16_t(v[1]);
+        } else {
+            return QStringLiteral("ERR usage: gate set mode <hex> | word <n> <hex> | countmode <hex> <hex> <hex> | "
+                                  "out <hex> <hex> <hex> | volume <n> | people|alarms <sensor> <n>");
+        }
+        return QStringLiteral("OK");
+    }
+    return QStringLiteral("ERR usage: gate model|pass|report|sensors|get|set ...");
 }
 
 } // namespace kx9sim

@@ -3,6 +3,7 @@
 // reader's link: its 'G' commands and the count reports it sends by itself.
 #include <QByteArray>
 #include <QObject>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
@@ -27,6 +28,9 @@ public:
     bool pass(int sensor, int people, int alarms);
     // A report of the counters, as the automatic transmission sends it.
     void sendReport();
+    // A control command about the gate (the words after "gate"): pass,
+    // report, sensors, get, set. Returns the reply line ("OK ..." / "ERR ...").
+    QString control(const QStringList &args);
 
     uint8_t mode = 0x00;
     uint16_t eeprom[32] = {};
@@ -42,6 +46,9 @@ public:
     uint32_t people[6] = {};
     uint16_t alarms[6] = {};
     QByteArray lastMelody;
+    // With the half-count switch a person interrupts a sensor twice: the odd
+    // interruption waits here for its pair.
+    int halfCarry[6] = {};
 
 signals:
     void restarted(int baud);

@@ -3,7 +3,6 @@
 #include "link/options.h"
 #include "link/text_codec.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -79,7 +78,7 @@ QString CountLogPath(const AppOptions &options, Model m)
     const QString &set = m == Model::W20 ? options.W20LogFile : options.W30LogFile;
     if (!set.isEmpty())
         return set;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(CountLogFileName(m));
+    return QDir(ToolDataFolder()).filePath(CountLogFileName(m));
 }
 
 QString CountLogHeader(Model m)

@@ -51,13 +51,12 @@ class TestScriptE2E : public QObject {
 
     QString path(const QString &name) const { return dir_.filePath(name); }
 
-    MonitorRun runScript(const QByteArray &script, int timeoutMs = 60000)
+    MonitorRun runScript(const QByteArray &script, int timeoutMs = 60000, const QString &ini = QStringLiteral("kx9monitor.ini"))
     {
         writeText(path("script.txt"), script);
         QProcess monitor;
         monitor.setWorkingDirectory(dir_.path());
-        monitor.start(QStringLiteral(KX9_MONITOR_PATH),
-                      {"--ini", path("kx9monitor.ini"), "--script", path("script.txt")});
+        monitor.start(QStringLiteral(KX9_MONITOR_PATH), {"--ini", path(ini), "--script", path("script.txt")});
         MonitorRun run;
         if (!monitor.waitForStarted(10000)) {
             run.err = QStringLiteral("cannot start kx9monitor: ") + monitor.errorString();
@@ -141,6 +140,45 @@ private slots:
         QVERIFY2(run.finished, qPrintable("the script did not end: " + run.err));
         QVERIFY2(run.exitCode == 0, qPrintable(run.err + run.out));
         QVERIFY2(readText(path("rom.txt")).contains(QStringLiteral("EdRetry")), qPrintable(readText(path("rom.txt"))));
+    }
+
+    // A count dialog stays open while it polls the gate: "保存(&S)" pressed
+    // three times appends three lines to the count log, then it is closed.
+    void countDialogSavesWhileOpen()
+    {
+        const quint16 port = freeLoopbackPort();
+        const QString log = path("W20LogFile.csv");
+        writeText(path("gate.ini"), QStringLiteral("[Option]\r\nUseUSB=2\r\nfTCPServer=1\r\nTCPPort=%1\r\n"
+                                                   "TCPServAddr=127.0.0.1\r\nfUseGrobalIP=1\r\nfGateCmd=1\r\nW20LogFile=%2\r\n")
+                                        .arg(port)
+                                        .arg(log)
+                                        .toLocal8Bit());
+        SimProcess gate;
+        QVERIFY2(gate.start({"--connect", QStringLiteral("127.0.0.1:%1").arg(port), "--gate", "W20"}),
+                 qPrintable(gate.errorString()));
+        const MonitorRun run = runScript("dialog 接続\n"
+                                         "menu TBtSetCmdMode\n"
+                                         "wait 300\n"
+                                         "menu MnDispCountDlg\n"
+                                         "wait 1500\n"
+                                         "dialog 保存(&S)\n"
+                                         "wait 300\n"
+                                         "dialog 保存(&S)\n"
+                                         "dialog 保存(&S)\n"
+                                         "dialog キャンセル(&C)\n"
+                                         "quit\n",
+                                         60000, QStringLiteral("gate.ini"));
+        QVERIFY2(run.finished, qPrintable("the script did not end: " + run.err));
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err + run.out));
+        // The header (CP932, checked byte for byte by the gate tests) and three records.
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines.last().isEmpty());
+        static const QRegularExpression record(QStringLiteral("^\\d{4}/\\d{2}/\\d{2},\\d{2}:\\d{2}:\\d{2}(,\\d+){4}\r$"));
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY2(record.match(QString::fromLatin1(lines[i])).hasMatch(), lines[i].constData());
     }
 
     // The start-up LAN dialog as the operator sees it, written control by

@@ -56,7 +56,15 @@ TagResult Tag::writeBlock(int n, const QByteArray &data)
     if (locked.at(n))
         return TagResult::fail(IsoLocked);
     mem.replace(n * blockSize, blockSize, data);
+    passwordFromMemory(n * blockSize, blockSize);
     return {};
+}
+
+void Tag::passwordFromMemory(int start, int count)
+{
+    const int pwdAt = 11 * blockSize;
+    if (passwordInBlock11() && start < pwdAt + 4 && start + count > pwdAt)
+        password = mem.mid(pwdAt, 4);
 }
 
 TagResult Tag::lockBlock(int n)
@@ -89,6 +97,7 @@ TagResult Tag::writeMulti(int first, int count, const QByteArray &data)
         if (locked.at(b))
             return TagResult::fail(IsoLocked);
     mem.replace(first * blockSize, data.size(), data);
+    passwordFromMemory(first * blockSize, int(data.size()));
     return {};
 }
 
@@ -162,6 +171,7 @@ TagResult Tag::writeBytes(int first, const QByteArray &data)
         if (locked.at((start + i) / blockSize))
             return TagResult::fail(IsoLocked);
     mem.replace(start, data.size(), data);
+    passwordFromMemory(start, int(data.size()));
     return {};
 }
 

@@ -54,7 +54,7 @@ struct Tag {
     bool dsfidLocked = false;
     bool eas = false;
     bool easLocked = false;
-    QByteArray password = QByteArray(4, '\0'); // TI kill / protected write password
+    QByteArray password = QByteArray(4, '\0'); // TI kill / protected write password (see passwordInBlock11)
     bool killed = false;
     State state = State::Ready;
     bool tagit = false;      // Tag-it HF: answers 'u' commands, identified by sid
@@ -62,6 +62,9 @@ struct Tag {
 
     void resize(int blocks, int size); // keeps contents that fit
     uint8_t maker() const { return uid.size() == 8 ? uint8_t(uid.at(6)) : 0; }
+    // The small TI chip (12 blocks of 4 bytes) keeps its password in block 11:
+    // a write there changes the password its kill and protected write check.
+    bool passwordInBlock11() const { return maker() == MakerTI && blockCount == 12 && blockSize == 4; }
     quint64 uid64() const;
     // Identifier as shown to people: most significant byte first, 16 (Tag-it: 8) hex digits.
     QString idText() const;
@@ -85,6 +88,11 @@ struct Tag {
     // the low maskLen bits of the UID against mask.
     bool afiMatches(uint8_t reqAfi) const;
     bool maskMatches(int maskLen, quint64 mask) const;
+
+private:
+    // After a write of memory bytes [start, start+count): the password of a
+    // chip that keeps it in block 11 follows that block.
+    void passwordFromMemory(int start, int count);
 };
 
 // Parses an identifier written most significant byte first ("E004010012345678",

@@ -69,6 +69,9 @@ void CommandActions::guarded(const std::function<void()> &body)
 {
     if (busy_)
         return;
+    // Another action (a tag action, a dialog's own sequence) is waiting for its reply.
+    if (TTComXDlg *c = comm(); c && c->InWait())
+        return;
     busy_ = true;
     body();
     busy_ = false;

@@ -58,42 +58,8 @@ private:
 
 } // namespace
 
-CommandActions::CommandActions(ActionHost &host, QObject *parent) : QObject(parent), host_(host) {}
+CommandActions::CommandActions(ActionHost &host, QObject *parent) : QObject(parent), ActionSteps(host) {}
 
-AppOptions &CommandActions::opt() { return host_.appOptions(); }
-MainState &CommandActions::st() { return host_.mainState(); }
-TTComXDlg *CommandActions::comm() { return host_.comm(); }
-void CommandActions::log(const QString &text) { host_.AppLog(text); }
-
-void CommandActions::guarded(const std::function<void()> &body)
-{
-    if (busy_)
-        return;
-    // Another action (a tag action, a dialog's own sequence) is waiting for its reply.
-    if (TTComXDlg *c = comm(); c && c->InWait())
-        return;
-    busy_ = true;
-    body();
-    busy_ = false;
-}
-
-bool CommandActions::run(const std::function<bool(TTComXDlg &)> &send, bool wait, bool timed)
-{
-    timed = timed && opt().fTimeOut != 0;
-    if (timed)
-        st().ExecStart = NowAsDays();
-    bool ok = false;
-    if (TTComXDlg *c = comm()) {
-        send(*c);
-        if (wait)
-            ok = c->WaitAck();
-    }
-    if (timed) {
-        st().ExecEnd = NowAsDays();
-        log(QStringLiteral("実行時間: ") + FormatExecTime(st().ExecEnd - st().ExecStart));
-    }
-    return ok;
-}
 
 bool CommandActions::askBlockNo(uint8_t &block)
 {

@@ -3,6 +3,8 @@
 // attached to the main window's QActions by AttachActions.
 #include "actions/action_util.h"
 
+#include "actions/action_steps.h"
+
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -16,7 +18,7 @@ struct AppOptions;
 struct MainState;
 class TTComXDlg;
 
-class CommandActions : public QObject {
+class CommandActions : public QObject, private ActionSteps {
     Q_OBJECT
 public:
     explicit CommandActions(ActionHost &host, QObject *parent = nullptr);
@@ -52,18 +54,11 @@ public:
     void MnGetS6700ModeClick();
 
 private:
-    AppOptions &opt();
-    MainState &st();
-    TTComXDlg *comm();
-    void log(const QString &text);
-
-    // Runs `body` unless another action is still inside its reply wait; the
-    // wait processes window messages, so a second action could otherwise
-    // start a command under the first one's wait.
-    void guarded(const std::function<void()> &body);
     // Steps 5 to 8 of every action: timing around sending and the optional wait.
-    // Returns the wait's outcome (false without a wait).
-    bool run(const std::function<bool(TTComXDlg &)> &send, bool wait, bool timed = true);
+    bool run(const std::function<bool(TTComXDlg &)> &send, bool wait, bool timed = true)
+    {
+        return sendStep(send, wait, timed);
+    }
     bool askBlockNo(uint8_t &block);
     // Block number and text entry of WriteSingleBlock and Write1Block(Select).
     bool askSingleBlockText(uint8_t &block, QByteArray &bytes);
@@ -74,8 +69,6 @@ private:
     bool refuseWrite(int dataBytes, int overhead, uint8_t flags);
     void txOffStep();
 
-    ActionHost &host_;
-    bool busy_ = false;
     // The toolbar mode button whose mode was last sent: a press that is
     // ignored during a wait must not leave another button looking pressed.
     QPointer<QAction> modeButton_;

@@ -89,44 +89,8 @@ private:
 
 } // namespace
 
-TagActions::TagActions(ActionHost &host, QObject *parent) : QObject(parent), host_(host) {}
+TagActions::TagActions(ActionHost &host, QObject *parent) : QObject(parent), ActionSteps(host) {}
 
-AppOptions &TagActions::opt() { return host_.appOptions(); }
-MainState &TagActions::st() { return host_.mainState(); }
-TTComXDlg *TagActions::comm() { return host_.comm(); }
-void TagActions::log(const QString &text) { host_.AppLog(text); }
-
-void TagActions::guarded(const std::function<void()> &body)
-{
-    if (busy_)
-        return;
-    if (TTComXDlg *c = comm(); c && c->InWait())
-        return;
-    busy_ = true;
-    struct Reset {
-        bool &b;
-        ~Reset() { b = false; }
-    } reset{busy_};
-    body();
-}
-
-bool TagActions::run(const std::function<bool(TTComXDlg &)> &send, bool wait, bool timed)
-{
-    timed = timed && opt().fTimeOut != 0;
-    if (timed)
-        st().ExecStart = NowAsDays();
-    bool ok = false;
-    if (TTComXDlg *c = comm()) {
-        send(*c);
-        if (wait)
-            ok = c->WaitAck();
-    }
-    if (timed) {
-        st().ExecEnd = NowAsDays();
-        log(QStringLiteral("実行時間: ") + FormatExecTime(st().ExecEnd - st().ExecStart));
-    }
-    return ok;
-}
 
 bool TagActions::confirm(const QString &text)
 {

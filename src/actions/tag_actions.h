@@ -4,6 +4,8 @@
 // STマイクロ), the tag items of "汎用コマンド", the data write of "コマンド"
 // (toolbar button and Ctrl+W) and the EAS values of "設定". Attached to the
 // main window's QActions by AttachTagActions.
+#include "actions/action_steps.h"
+
 #include <QObject>
 #include <cstdint>
 #include <functional>
@@ -23,7 +25,7 @@ struct TagActionMemory {
     uint32_t SidPollMask = 0;
 };
 
-class TagActions : public QObject {
+class TagActions : public QObject, private ActionSteps {
     Q_OBJECT
 public:
     explicit TagActions(ActionHost &host, QObject *parent = nullptr);
@@ -101,18 +103,10 @@ public:
     void MnEASOFF1Click();
 
 private:
-    AppOptions &opt();
-    MainState &st();
-    TTComXDlg *comm();
-    void log(const QString &text);
-
-    // Runs `body` unless an action is still inside a reply wait (this one's
-    // or any other, the communication module knows); the wait processes
-    // window messages, so a second command could otherwise start under it.
-    void guarded(const std::function<void()> &body);
-    // Timing (when `timed` and fTimeOut) around sending and the optional wait.
-    // Returns the wait's outcome (false without a wait or without a module).
-    bool run(const std::function<bool(TTComXDlg &)> &send, bool wait, bool timed = false);
+    bool run(const std::function<bool(TTComXDlg &)> &send, bool wait, bool timed = false)
+    {
+        return sendStep(send, wait, timed);
+    }
     // The question box of a destructive command; true only for Yes.
     bool confirm(const QString &text);
 
@@ -129,9 +123,7 @@ private:
     void tagItBlockWrite(bool lock);
     void mydWrite(bool reread);
 
-    ActionHost &host_;
     TagActionMemory mem_;
-    bool busy_ = false;
 };
 
 } // namespace kx9

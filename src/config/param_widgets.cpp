@@ -7,43 +7,6 @@
 
 namespace kx9 {
 
-ParamRadioGroup::ParamRadioGroup(const QString &title, const QStringList &items, int columns, QWidget *parent)
-    : QGroupBox(title, parent), buttons_(new QButtonGroup(this))
-{
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setVerticalSpacing(2);
-    const int cols = columns > 0 ? columns : int(items.size());
-    for (int i = 0; i < items.size(); ++i) {
-        auto *r = new QRadioButton(items[i], this);
-        buttons_->addButton(r, i);
-        grid->addWidget(r, i / cols, i % cols);
-    }
-    buttons_->setExclusive(true);
-}
-
-int ParamRadioGroup::itemIndex() const { return buttons_->checkedId(); }
-
-int ParamRadioGroup::count() const { return int(buttons_->buttons().size()); }
-
-QRadioButton *ParamRadioGroup::item(int index) const
-{
-    return qobject_cast<QRadioButton *>(buttons_->button(index));
-}
-
-void ParamRadioGroup::setItemIndex(int index)
-{
-    if (QAbstractButton *b = buttons_->button(index)) {
-        b->setChecked(true);
-        return;
-    }
-    // An exclusive group will not let its last checked button go.
-    buttons_->setExclusive(false);
-    for (QAbstractButton *b : buttons_->buttons())
-        b->setChecked(false);
-    buttons_->setExclusive(true);
-}
-
 QColor ColorFromCode(int code, const QPalette &palette)
 {
     const uint32_t c = uint32_t(code);

@@ -11,47 +11,6 @@
 
 namespace kx9::gate {
 
-RadioGroup::RadioGroup(const QString &name, const QString &title, const QStringList &items, QWidget *parent,
-                       int columns)
-    : QGroupBox(title, parent), buttons_(new QButtonGroup(this))
-{
-    setObjectName(name);
-    auto *grid = new QGridLayout(this);
-    const int rows = (int(items.size()) + columns - 1) / qMax(columns, 1);
-    for (int i = 0; i < items.size(); ++i) {
-        auto *r = new QRadioButton(items[i], this);
-        buttons_->addButton(r, i);
-        grid->addWidget(r, i % qMax(rows, 1), i / qMax(rows, 1));
-    }
-}
-
-int RadioGroup::index() const { return buttons_->checkedId(); }
-
-int RadioGroup::count() const { return int(buttons_->buttons().size()); }
-
-QRadioButton *RadioGroup::button(int index) const { return qobject_cast<QRadioButton *>(buttons_->button(index)); }
-
-void RadioGroup::setIndex(int index)
-{
-    if (QAbstractButton *b = buttons_->button(index)) {
-        b->setChecked(true);
-        return;
-    }
-    // An exclusive group never lets go of its last button by itself.
-    buttons_->setExclusive(false);
-    for (QAbstractButton *b : buttons_->buttons())
-        b->setChecked(false);
-    buttons_->setExclusive(true);
-}
-
-void RadioGroup::setDisplayOnly()
-{
-    for (QAbstractButton *b : buttons_->buttons()) {
-        b->setAttribute(Qt::WA_TransparentForMouseEvents);
-        b->setFocusPolicy(Qt::NoFocus);
-    }
-}
-
 CountEdit::CountEdit(const QString &name, QWidget *parent) : QLineEdit(parent)
 {
     setObjectName(name);

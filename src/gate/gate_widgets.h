@@ -2,6 +2,8 @@
 // Widgets the gate dialogs are built from: a radio group that can show "no
 // selection", a number box wide enough for a 32-bit counter, and the table
 // that ties each control of a word-editing dialog to its bits.
+#include "ui/radio_group.h"
+
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QList>
@@ -19,22 +21,18 @@ class IntEdit;
 
 namespace gate {
 
-// A titled group of radio buttons storing an item index. Items are laid out
-// in `columns` columns.
-class RadioGroup : public QGroupBox {
+// The gate dialogs' radio groups, named, their items filled column by column.
+class RadioGroup : public kx9::RadioGroup {
     Q_OBJECT
 public:
-    RadioGroup(const QString &name, const QString &title, const QStringList &items, QWidget *parent,
-               int columns = 1);
-    int index() const;              // -1: no item chosen
-    void setIndex(int index);       // an index without an item clears the choice
-    int count() const;
-    QRadioButton *button(int index) const;
-    // Shown, but the operator cannot change it.
-    void setDisplayOnly();
-
-private:
-    QButtonGroup *buttons_;
+    RadioGroup(const QString &name, const QString &title, const QStringList &items, QWidget *parent, int columns = 1)
+        : kx9::RadioGroup(title, items, columns, parent, Fill::ColumnsFirst)
+    {
+        setObjectName(name);
+    }
+    int index() const { return itemIndex(); }   // -1: no item chosen
+    void setIndex(int index) { setItemIndex(index); }
+    QRadioButton *button(int index) const { return item(index); }
 };
 
 // A decimal box for an unsigned 32-bit counter.

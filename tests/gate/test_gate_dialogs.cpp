@@ -38,7 +38,7 @@ int indexOf(QWidget *dlg, const QString &name) { return BitControls::valueOf(dlg
 // Every control an operator can reach to its first item or to 0.
 void clearAll(QWidget *dlg)
 {
-    for (auto *g : dlg->findChildren<RadioGroup *>())
+    for (auto *g : dlg->findChildren<gate::RadioGroup *>())
         if (!g->isHidden())
             g->button(0)->click();
     for (auto *c : dlg->findChildren<QComboBox *>())
@@ -79,7 +79,7 @@ void TestGateDialogs::modeBit7IsWrittenBackAsRead()
 {
     TGDousaModeDlg dlg;
     dlg.ShowMode(0x80);
-    for (RadioGroup *g : {dlg.RG_bit01, dlg.RG_bit2, dlg.RG_bit3, dlg.RG_bit4, dlg.RG_bit5, dlg.RG_bit6})
+    for (gate::RadioGroup *g : {dlg.RG_bit01, dlg.RG_bit2, dlg.RG_bit3, dlg.RG_bit4, dlg.RG_bit5, dlg.RG_bit6})
         QCOMPARE(g->index(), 0);
     dlg.RG_bit01->button(3)->click();
     dlg.RG_bit5->button(1)->click();
@@ -221,7 +221,7 @@ void TestGateDialogs::dispOutStateW20AndW30()
     QCOMPARE(indexOf(&w20, "DOS1_bit7"), 1);
     QCOMPARE(indexOf(&w20, "DOS2_bit4"), 1);
     clearAll(&w20);
-    child<RadioGroup>(&w20, "DOS2_bit1")->button(1)->click();
+    child<gate::RadioGroup>(&w20, "DOS2_bit1")->button(1)->click();
     // Bits 4-7 of byte 2 go back as read (F0), whatever the hidden groups say.
     QCOMPARE(w20.TakeState(QByteArray::fromHex("81F0")), QByteArray::fromHex("00F2"));
 
@@ -229,15 +229,15 @@ void TestGateDialogs::dispOutStateW20AndW30()
     QVERIFY(w30.PageControl1->isTabVisible(2));
     QCOMPARE(w30.DOS1_bit7->title(), QStringLiteral("焦電センサー入力確認用ＬＥＤ"));
     QCOMPARE(w30.PageControl1->tabText(2), QStringLiteral("汎用I/O"));
-    QCOMPARE(child<RadioGroup>(&w30, "DOS3_bit3")->title(), QStringLiteral("汎用ＩＯ４"));
-    QCOMPARE(child<RadioGroup>(&w30, "DOS3_bit0")->button(1)->text(), QStringLiteral("1"));
+    QCOMPARE(child<gate::RadioGroup>(&w30, "DOS3_bit3")->title(), QStringLiteral("汎用ＩＯ４"));
+    QCOMPARE(child<gate::RadioGroup>(&w30, "DOS3_bit0")->button(1)->text(), QStringLiteral("1"));
     w30.ShowState(QByteArray::fromHex("00E0A5"));
     QCOMPARE(indexOf(&w30, "DOS2_bit7"), 1);
     QCOMPARE(indexOf(&w30, "DOS3_bit0"), 1);
     QCOMPARE(indexOf(&w30, "DOS3_bit1"), 0);
     clearAll(&w30);
-    child<RadioGroup>(&w30, "DOS2_bit6")->button(1)->click();
-    child<RadioGroup>(&w30, "DOS3_bit1")->button(1)->click();
+    child<gate::RadioGroup>(&w30, "DOS2_bit6")->button(1)->click();
+    child<gate::RadioGroup>(&w30, "DOS3_bit1")->button(1)->click();
     QCOMPARE(w30.TakeState(QByteArray::fromHex("00E0A5")), QByteArray::fromHex("0040A2"));
 }
 
@@ -259,7 +259,7 @@ void TestGateDialogs::sensorStates()
     QCOMPARE(indexOf(&w30, "Person_bit0"), 0);
     QVERIFY(!w30.findChild<QWidget *>("IO_bit5")->isHidden());
     // Display only: a click changes nothing.
-    QTest::mouseClick(child<RadioGroup>(&w30, "SW_bit0")->button(1), Qt::LeftButton);
+    QTest::mouseClick(child<gate::RadioGroup>(&w30, "SW_bit0")->button(1), Qt::LeftButton);
     QCOMPARE(indexOf(&w30, "SW_bit0"), 0);
 }
 
@@ -346,7 +346,7 @@ void TestGateDialogs::countModeWords()
     QCOMPARE(w30.TakeWords(ones), ones);
     clearAll(&w30);
     QCOMPARE(w30.TakeWords(ones), (QList<uint16_t>{0xFECC, 0x00C0, 0xF800}));
-    QCOMPARE(child<RadioGroup>(&w30, "RG_MW3_10")->button(0)->text(), QStringLiteral("有効"));
+    QCOMPARE(child<gate::RadioGroup>(&w30, "RG_MW3_10")->button(0)->text(), QStringLiteral("有効"));
 }
 
 void TestGateDialogs::countValueEditor()

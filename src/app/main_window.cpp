@@ -14,6 +14,7 @@
 #include "net/lan_speed.h"
 #include "net/net_actions.h"
 #include "net/wait_box.h"
+#include "ui/port_check_dialog.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -664,15 +665,6 @@ void TKX9AppForm::StartUp()
         finishStartUp();
         return;
     }
-    // The USB link is not in this build yet: say so and end cleanly.
-    if (mode == 1) {
-        QMessageBox::warning(this, QString::fromUtf8(kCaption),
-                             QStringLiteral("USB接続は、この版ではまだ使用できません。\n"
-                                            "シリアルポート（UseUSB=0）か TCP/IP 接続（UseUSB=2）を使用してください。"));
-        endStartUp(false);
-        return;
-    }
-
     setItemVisible(QStringLiteral("MnPing"), true);
     setItemVisible(QStringLiteral("MnTelnet1"), true);
     const bool confirmed = options_.fUseGrobalIP
@@ -685,7 +677,8 @@ void TKX9AppForm::StartUp()
     }
     const bool server = options_.fTCPServer != 0;
     const int port = server ? options_.TCPPort : options_.TCPServPort;
-    if (port < 1 || port > 65535) {
+    // The TCP port is checked only where it is used: a USB start never reads it.
+    if (mode == 2 && (port < 1 || port > 65535)) {
         refuseOption(server ? QStringLiteral("TCPPort") : QStringLiteral("TCPServPort"), port,
                      QStringLiteral("1～65535 のポート番号を設定してください。"));
         return;
@@ -754,8 +747,10 @@ bool TKX9AppForm::CreateModule(int port, int speedCode)
     });
     comm_->tagList().setView(StringGrid1);
     comm_->tagList().setOptions(&options_);
+    // USB: the opening lines go to this window's log, a failed opening to the port check dialog.
+    SetUpUsbLink(*comm_, this, [this](const QString &line) { AppLog(line); });
     comm_->Open();
-    return !closeRequested_;
+    return !closeRequested_ && comm_ && !comm_->ToolEndRequested();
 }
 
 bool TKX9AppForm::waitForTcpConnection()

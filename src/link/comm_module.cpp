@@ -8,9 +8,11 @@
 #include "tag_list.h"
 #include "tcp_channel.h"
 #include "tick_timer.h"
+#include "usb_channel.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 #include <cstring>
 
@@ -107,8 +109,7 @@ CommModule::CommModule(const LinkConfig &config, const QString &iniPath, AppOpti
         makeTcpChannel();
     if (linkMode_ == 0)
         makeSerialChannel();
-    // The USB (1) channel plugs in here once it exists; until then that mode
-    // opens nothing, like any other unknown mode.
+    // The USB (1) channel is made by Open(): constructing it opens the reader.
 }
 
 void CommModule::makeSerialChannel()
@@ -149,11 +150,58 @@ CommModule::~CommModule()
 
 void CommModule::Open()
 {
-    openLink();
+    if (linkMode_ == 1)
+        openUsb();
+    else
+        openLink();
+}
+
+void CommModule::openUsb()
+{
+    std::function<void(const QString &)> log = appLog_;
+    if (!log)
+        log = [this](const QString &line) { CommLog(line); };
+    d_->channel = std::make_unique<UsbChannel>(*d_, MakeUsbTransfer(iniPath_), log);
+    const QPointer<UsbChannel> usb = UsbLink();
+    if (usb->usb().Opened())
+        return;
+    const QString reason = usb->usb().PermissionDenied() ? TSPTUsbC1::PermissionHint() : QString();
+    // The message box and the dialog run event loops: the module may be gone
+    // (the window closed) when they return.
+    const QPointer<CommModule> self(this);
+    emit linkOpenFailed(QStringLiteral("NG : TSPTUsbC1"), reason);
+    if (!self || !usb)
+        return;
+    usb->usb().UsbClose();
+    const UsbPortCheckChoice choice = usbPortCheck_ ? usbPortCheck_(reason) : UsbPortCheckChoice::Cancel;
+    if (!self || !usb)
+        return;
+    switch (choice) {
+    case UsbPortCheckChoice::Retry:
+        if (!usb->usb().UsbOpen())
+            toolEndRequested_ = true;
+        break;
+    case UsbPortCheckChoice::ComPort:
+        // The serial link on ComPort takes over for the rest of the run.
+        linkMode_ = 0;
+        LinkReopen();
+        break;
+    case UsbPortCheckChoice::Cancel:
+        toolEndRequested_ = true;
+        break;
+    }
+}
+
+UsbChannel *CommModule::UsbLink() const
+{
+    return dynamic_cast<UsbChannel *>(d_->channel.get());
 }
 
 void CommModule::openLink()
 {
+    // USB is opened once, by Open(); a reopen leaves it as it is.
+    if (linkMode_ == 1)
+        return;
     // A link that falls back to serial (LinkMode set to 0 after creation)
     // gets its port here.
     if (linkMode_ == 0 && !dynamic_cast<SerialChannel *>(d_->channel.get()))
@@ -171,6 +219,12 @@ void CommModule::Close()
         return;
     closed_ = true;
     SaveComDebug(iniPath_, comDebug_);
+    if (UsbLink()) {
+        // Destroying the channel closes the pipes and the device; the device
+        // is given a moment before anything may open it again.
+        d_->channel.reset();
+        QThread::msleep(kUsbClosePauseMs);
+    }
     LinkClose();
 }
 

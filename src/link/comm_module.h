@@ -23,7 +23,11 @@ namespace kx9 {
 class LogTarget;
 class TagList;
 class TCommX;
+class UsbChannel;
 struct MainState;
+
+// The operator's answer in the USB port check dialog.
+enum class UsbPortCheckChoice { Retry, ComPort, Cancel };
 
 // What the creator passes in (start-up or the serial opening dialog).
 struct LinkConfig {
@@ -48,6 +52,9 @@ public:
     ~CommModule() override;
 
     // Opens the link (a client connect runs the 5000 ms connect wait here).
+    // On USB a reader that does not open is reported (linkOpenFailed with
+    // "NG : TSPTUsbC1") and the port check decides: one more try, the serial
+    // port instead, or the end of the tool (ToolEndRequested).
     void Open();
     // Closing when the main window closes: SaveComDebug, then the link.
     void Close();
@@ -78,6 +85,20 @@ public:
     // ComDebug section when confirmed, and reopens the port in every case.
     using SerialParamEditor = std::function<bool(SerialLineParams &params, int portNo)>;
     void SerialParamDialog(const SerialParamEditor &edit);
+
+    // ---- USB link
+    // The main window's own log writer (AppLog): the USB opening lines go
+    // there. Without one they go through CommLog.
+    void SetAppLog(std::function<void(const QString &)> appLog) { appLog_ = std::move(appLog); }
+    // Asks the operator what to do when the USB link did not open; `reason`
+    // names a permission problem (empty otherwise). Without one: Cancel.
+    void SetUsbPortCheck(std::function<UsbPortCheckChoice(const QString &reason)> ask) { usbPortCheck_ = std::move(ask); }
+    // The operator ended the tool at the USB port check (キャンセル, or a
+    // retry that failed too): the creator closes the main window.
+    bool ToolEndRequested() const { return toolEndRequested_; }
+    // The USB channel; nullptr when the link is not USB.
+    UsbChannel *UsbLink() const;
+    static constexpr int kUsbClosePauseMs = 50;
 
     // ---- logging
     void CommLog(const QString &text);
@@ -155,6 +176,7 @@ private:
     void openLink();
     void makeSerialChannel();
     void makeTcpChannel();
+    void openUsb();
     bool ConnectWait();
     // Processes events (user input included) until `done` or `ms` on the
     // program-wide TickTimer; sleeps in the event loop between passes.
@@ -184,6 +206,9 @@ private:
     MainState &state_;
     LogTarget *logTarget_ = nullptr;
     std::unique_ptr<TagList> tagList_;
+    std::function<void(const QString &)> appLog_;
+    std::function<UsbPortCheckChoice(const QString &)> usbPortCheck_;
+    bool toolEndRequested_ = false;
 };
 
 } // namespace kx9

@@ -100,8 +100,9 @@ private slots:
         QTest::newRow("serial opening dialog cancelled")
             << QByteArray("[Option]\r\nUseUSB=0\r\n[ComPorts]\r\nSystemPorts=0\r\n") << QStringLiteral("TOpenCom1Dlg")
             << false << false;
-        QTest::newRow("USB link not available") << QByteArray("[Option]\r\nUseUSB=1\r\n") << QStringLiteral("USB")
-                                                << true << false;
+        // USB goes through the PC-side TCP/IP dialog first, as the network links do.
+        QTest::newRow("USB: IP setup dialog cancelled") << QByteArray("[Option]\r\nUseUSB=1\r\n")
+                                                        << QStringLiteral("TSetIPAddr1Dlg") << false << false;
         QTest::newRow("UseUSB out of range") << QByteArray("[Option]\r\nUseUSB=7\r\n")
                                              << QStringLiteral("UseUSB=7 では接続できません") << true << false;
         QTest::newRow("UseUSB negative") << QByteArray("[Option]\r\nUseUSB=-1\r\n")

@@ -265,6 +265,24 @@ QString Control::exec(const QString &line)
         m_dev.reader()->setMode(mode, 0, flags, uint16_t(poll), 0);
         return QStringLiteral("OK");
     }
+    if (cmd == QLatin1String("rom")) {
+        // The ROM version text from now on (the rest of the line, blanks kept).
+        const QString text = line.trimmed().mid(3).trimmed();
+        if (text.isEmpty())
+            return QStringLiteral("ERR usage: rom <version text>");
+        m_dev.reader()->setRomText(text.toLatin1());
+        return QStringLiteral("OK");
+    }
+    if (cmd == QLatin1String("errrate")) {
+        // errrate <successes> <failures>: preset the error-rate counters.
+        bool okS = false, okF = false;
+        const uint s = a.value(1).toUInt(&okS, 10), f = a.value(2).toUInt(&okF, 10);
+        if (a.size() != 3 || !okS || !okF)
+            return QStringLiteral("ERR usage: errrate <successes> <failures>");
+        m_dev.reader()->okCount = s;
+        m_dev.reader()->failCount = f;
+        return QStringLiteral("OK");
+    }
     if (cmd == QLatin1String("trigger")) {
         m_dev.reader()->trigger();
         return QStringLiteral("OK");
@@ -551,6 +569,20 @@ QString Control::getCmd(const QStringList &a)
         return QStringLiteral("OK ") + hexText(r->area2);
     if (what == QLatin1String("uid"))
         return QStringLiteral("OK ") + hexText(r->currentUid);
+    if (what == QLatin1String("s6700"))
+        return QStringLiteral("OK ") + hex2(r->s6700());
+    if (what == QLatin1String("errrate"))
+        return QStringLiteral("OK %1 %2").arg(r->okCount).arg(r->failCount);
+    if (what == QLatin1String("tx"))
+        return r->txOn ? QStringLiteral("OK on") : QStringLiteral("OK off");
+    if (what == QLatin1String("led"))
+        return QStringLiteral("OK %1 %2").arg(hex2(r->ledState[0]), hex2(r->ledState[1]));
+    if (what == QLatin1String("buzzer"))
+        return QStringLiteral("OK %1").arg(r->lastBuzzer);
+    if (what == QLatin1String("port"))
+        return QStringLiteral("OK ") + hex2(r->ioPort);
+    if (what == QLatin1String("antenna"))
+        return QStringLiteral("OK %1").arg(r->antenna);
     if (what == QLatin1String("faults"))
         return QStringLiteral("OK %1").arg(m_dev.pendingFaults());
     if (what == QLatin1String("lan"))
@@ -565,7 +597,7 @@ QString Control::getCmd(const QStringList &a)
             .arg(m_dev.lan.timv)
             .arg(m_dev.lan.keep)
             .arg(m_dev.lan.timr);
-    return QStringLiteral("ERR usage: get mode|speed|id|rom|area1|area2|uid|faults|lan");
+    return QStringLiteral("ERR usage: get mode|speed|id|rom|area1|area2|uid|s6700|errrate|tx|led|buzzer|port|antenna|faults|lan");
 }
 
 } // namespace kx9sim

@@ -49,6 +49,8 @@ public:
     // Power-up: mode and speed from the EEPROM, tags reset.
     void restart();
     int baud() const { return m_baud; }
+    // The S6700 control byte in use (the stored one is area 1 byte 4).
+    uint8_t s6700() const { return m_s6700; }
     bool tagitProtocol() const { return ((uint8_t(m_s6700) >> 1) & 7) == 4; }
 
     // Test knob for the monitor's write chains: the nth EEPROM write from now

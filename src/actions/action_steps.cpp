@@ -8,6 +8,36 @@
 
 namespace kx9 {
 
+WindowDisabledScope::WindowDisabledScope(QWidget *window) : window_(window)
+{
+    if (window_ && window_->isEnabled()) {
+        window_->setEnabled(false);
+        restore_ = true;
+    }
+}
+
+WindowDisabledScope::~WindowDisabledScope()
+{
+    if (window_ && restore_)
+        window_->setEnabled(true);
+}
+
+namespace {
+int quietDepth = 0;
+}
+
+QuietScope::QuietScope(ActionHost &host) : host_(host), window_(host.hostWindow())
+{
+    if (quietDepth++ == 0)
+        host_.SuspendLogging();
+}
+
+QuietScope::~QuietScope()
+{
+    if (--quietDepth == 0)
+        host_.ResumeLogging();
+}
+
 AppOptions &ActionSteps::opt() { return host_.appOptions(); }
 MainState &ActionSteps::st() { return host_.mainState(); }
 TTComXDlg *ActionSteps::comm() { return host_.comm(); }

@@ -2,6 +2,9 @@
 // What every menu action shares: the host's options, state, module and log,
 // the guard against starting a command under another one's reply wait, and
 // the send-then-wait step with its optional execution time.
+#include <QPointer>
+#include <QWidget>
+
 #include <functional>
 
 class QString;
@@ -12,6 +15,35 @@ class ActionHost;
 struct AppOptions;
 struct MainState;
 class TTComXDlg;
+
+// The main window disabled while a sequence runs (so no other command starts
+// inside its reply waits), given back on every way out. An inner scope
+// leaves a window that an outer one disabled as it found it.
+class WindowDisabledScope {
+public:
+    explicit WindowDisabledScope(QWidget *window);
+    ~WindowDisabledScope();
+    WindowDisabledScope(const WindowDisabledScope &) = delete;
+    WindowDisabledScope &operator=(const WindowDisabledScope &) = delete;
+
+private:
+    QPointer<QWidget> window_;
+    bool restore_ = false;
+};
+
+// The same with the log suspended as well (the quiet multi-command
+// sequences); only the outermost of nested scopes resumes it.
+class QuietScope {
+public:
+    explicit QuietScope(ActionHost &host);
+    ~QuietScope();
+    QuietScope(const QuietScope &) = delete;
+    QuietScope &operator=(const QuietScope &) = delete;
+
+private:
+    ActionHost &host_;
+    WindowDisabledScope window_;
+};
 
 class ActionSteps {
 protected:

@@ -35,27 +35,6 @@ void hideNumber(QLabel *prompt, IntEdit *field)
     field->hide();
 }
 
-// Restores the window and the log however the sequence ends.
-class QuietWindow {
-public:
-    explicit QuietWindow(ActionHost &host) : host_(host), window_(host.hostWindow())
-    {
-        if (window_)
-            window_->setEnabled(false);
-        host_.SuspendLogging();
-    }
-    ~QuietWindow()
-    {
-        host_.ResumeLogging();
-        if (window_)
-            window_->setEnabled(true);
-    }
-
-private:
-    ActionHost &host_;
-    QPointer<QWidget> window_;
-};
-
 } // namespace
 
 CommandActions::CommandActions(ActionHost &host, QObject *parent) : QObject(parent), ActionSteps(host) {}
@@ -346,7 +325,7 @@ void CommandActions::txOffStep()
     TTComXDlg *c = comm();
     if (!c)
         return;
-    QuietWindow quiet(host_);
+    QuietScope quiet(host_);
     uint8_t memSwitch3 = 0;
     if (c->RXParamData(0xAB, memSwitch3)) {
         c->TxSetParamData(0xAB, uint8_t(memSwitch3 | 0x18));

@@ -68,29 +68,9 @@ public:
     void setValue(uint32_t v) { setText(QStringLiteral("%1").arg(v, 8, 16, QLatin1Char('0')).toUpper()); }
 };
 
-// Keeps the operator's hands off the window while a short sequence of
-// commands runs (every way out enables it again).
-class BusyWindow {
-public:
-    explicit BusyWindow(QWidget *w) : w_(w)
-    {
-        if (w_)
-            w_->setEnabled(false);
-    }
-    ~BusyWindow()
-    {
-        if (w_)
-            w_->setEnabled(true);
-    }
-
-private:
-    QPointer<QWidget> w_;
-};
-
 } // namespace
 
 TagActions::TagActions(ActionHost &host, QObject *parent) : QObject(parent), ActionSteps(host) {}
-
 
 bool TagActions::confirm(const QString &text)
 {
@@ -386,7 +366,7 @@ void TagActions::MnLightAFI1Click()
     TTComXDlg *c = comm();
     if (!c)
         return;
-    BusyWindow busy(host_.hostWindow());
+    WindowDisabledScope busy(host_.hostWindow());
     // Read-modify-write: the AFI is byte 0 of block 10 and the rest of the
     // block must stay as the tag holds it. Without an acknowledged read there
     // is nothing to keep, and the buffer would hold another read's bytes
@@ -678,7 +658,7 @@ void TagActions::MnDataWriteClick()
     TTComXDlg *c = comm();
     if (!c)
         return;
-    BusyWindow busy(host_.hostWindow());
+    WindowDisabledScope busy(host_.hostWindow());
     c->DousaModeSet_J(bytes);
     const bool ok = c->WaitAck();
     c->Buzzer_Command(ok ? 0 : 1);

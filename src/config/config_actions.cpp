@@ -2,6 +2,7 @@
 
 #include "actions/action_host.h"
 #include "commands/ttcomxdlg.h"
+#include "config/mode_actions.h"
 #include "config/param_dialogs.h"
 #include "config/param_io.h"
 #include "link/options.h"
@@ -157,6 +158,11 @@ void AttachConfigActions(ActionHost &host)
     auto *actions = new ConfigActions(host, host.hostWindow());
     actions->setObjectName(QStringLiteral("ConfigActions"));
     actions->attach();
+    // The modes, the single-field editors and the switches share the
+    // remembered area-2 byte 0 with the parameter dialogs.
+    auto *modes = new ModeActions(host, actions, host.hostWindow());
+    modes->setObjectName(QStringLiteral("ModeActions"));
+    modes->attach();
 }
 
 ConfigActions *FindConfigActions(ActionHost &host)

@@ -32,7 +32,9 @@ private:
 };
 
 // Connects the configuration items to the host's menu items (found by
-// objectName). Called once by the main window after its menus exist.
+// objectName): the parameter dialogs, and the modes, editors and switches of
+// ModeActions (mode_actions.h). Called once by the main window after its
+// menus exist.
 void AttachConfigActions(ActionHost &host);
 // The configuration actions attached to the host (null before AttachConfigActions).
 ConfigActions *FindConfigActions(ActionHost &host);

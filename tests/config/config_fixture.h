@@ -1,8 +1,8 @@
 #pragma once
 // What the configuration tests share: kx9sim on a loopback port, and a host
 // window with the real communication module connected to it and the
-// configuration actions attached to its "EEPROMの設定..." item, as the main
-// window offers them.
+// configuration actions attached to its "EEPROMの設定..." item and to the
+// items of the modes, editors and switches, as the main window offers them.
 #include "actions/action_host.h"
 #include "commands/ttcomxdlg.h"
 #include "config/config_actions.h"
@@ -42,6 +42,18 @@ public:
         auto *item = new QAction(QStringLiteral("EEPROMの設定..."), &window);
         item->setObjectName(QStringLiteral("MnSetEEPROM"));
         window.addAction(item);
+        // The items of the modes, editors and switches, as the main menu names them.
+        for (const char *name : {"MnSetDousa", "MnSetMode2", "MnModeSet3", "MnEnableEAS1", "MnTxON", "MnTXOFF",
+                                 "MnTXOFFON1", "MnRestart", "MnGetErrRate", "MnClearErrRate", "MnSetAFI",
+                                 "MnSetRWIDNUM", "MnSetRetry", "MnSetUserCode", "MnSetMemSW", "MnSetWaitTimer",
+                                 "MnAFIOff", "MnAFIOn", "MnInventoryAFI_OFF", "MnInventoryAFI_ON", "MnSetBuz_1",
+                                 "MnSetBuz_2", "MnNoReadCmd_OFF", "MnNoReadCmd_ON", "MnAntiNormal", "MnAntiFast",
+                                 "MnBuzFreq5KHz", "MnBuzFreq2KHz", "MnEEPROM1", "EEPROM21", "MnReadEEPROM2",
+                                 "MnSetEEPROM2"}) {
+            auto *a = new QAction(QString::fromLatin1(name), &window);
+            a->setObjectName(QString::fromLatin1(name));
+            window.addAction(a);
+        }
         log.onAppend = [this](const QString &line) { all.append(line); };
         kx9::LinkConfig cfg;
         cfg.LinkMode = 2;
@@ -96,7 +108,7 @@ public:
                 return a;
         return nullptr;
     }
-    void ApplyCommandModeGating(bool) override {}
+    void ApplyCommandModeGating(bool commandMode) override { gating << commandMode; }
     void ApplyMenuProfile() override {}
 
     bool connected() const { return module->Connected(); }
@@ -110,6 +122,7 @@ public:
     QStringList all;          // every line the log got
     bool logging = true;
     int suspends = 0;
+    QList<bool> gating;       // every command-mode gating applied, in order
     int savedTx = 1, savedRx = 1;
     std::unique_ptr<kx9::TTComXDlg> module;
     QTimer timer1;

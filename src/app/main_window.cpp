@@ -9,6 +9,7 @@
 #include "net/ip_address_setup_dialog.h"
 #include "app/serial_setup.h"
 #include "config/config_actions.h"
+#include "config/settings_actions.h"
 #include "gate/gate_actions.h"
 #include "net/lan_connection_dialog.h"
 #include "net/lan_speed.h"
@@ -90,6 +91,7 @@ TKX9AppForm::TKX9AppForm(const QString &iniPath, QWidget *parent) : QMainWindow(
     AttachActions(*this);
     AttachNetActions(*this);
     AttachConfigActions(*this);
+    AttachSettingsActions(*this);
     AttachGateActions(*this);
 
     resize(kDesignWidth, kDesignHeight);

@@ -14,6 +14,7 @@
 #include "net/lan_connection_dialog.h"
 #include "net/lan_speed.h"
 #include "net/net_actions.h"
+#include "runner/runner_actions.h"
 #include "net/wait_box.h"
 #include "ui/port_check_dialog.h"
 
@@ -93,6 +94,7 @@ TKX9AppForm::TKX9AppForm(const QString &iniPath, QWidget *parent) : QMainWindow(
     AttachConfigActions(*this);
     AttachSettingsActions(*this);
     AttachGateActions(*this);
+    AttachRunnerActions(*this);
 
     resize(kDesignWidth, kDesignHeight);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -695,6 +697,8 @@ void TKX9AppForm::StartUp()
 void TKX9AppForm::finishStartUp()
 {
     showConnectionPanel();
+    if (comm_)
+        Timer1->setInterval(comm_->RxPollMs());
     Timer1->start();
     if (options_.fUseInOutFormat)
         resize(width() + kInOutExtraWidth, height());

@@ -19,7 +19,11 @@
 namespace kx9 {
 
 namespace {
+// A partial frame is dropped after this many empty polls of the default
+// 100 ms period; a faster poll counts more of them, so the time stays 10 s.
 constexpr int kIdlePolls = 100;
+constexpr int kDefaultPollMs = 100;
+constexpr int kMinPollMs = 5;
 constexpr uint32_t kReplyWaitMs = 2000;
 constexpr uint32_t kConnectWaitMs = 5000;
 // How often a wait wakes up to look at the clock when nothing else happens.
@@ -305,6 +309,11 @@ void CommModule::SerialParamDialog(const SerialParamEditor &edit)
     LinkReopen();
 }
 
+int CommModule::RxPollMs() const
+{
+    return qBound(kMinPollMs, comDebug_.RxPollMs, kDefaultPollMs);
+}
+
 void CommModule::LinkReopen()
 {
     LinkClose();
@@ -457,7 +466,7 @@ void CommModule::DrainReceiver()
         return;
     }
 
-    d_->idleCount = kIdlePolls;
+    d_->idleCount = (kIdlePolls * kDefaultPollMs + RxPollMs() - 1) / RxPollMs();
     const bool logRx = logRx_ != 0;   // one decision for the whole drain
     QString line;
     if (logRx) {

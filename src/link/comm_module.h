@@ -115,6 +115,12 @@ public:
     bool WaitAnyReply();
     bool WaitAck();
     bool WaitReplyState(int state);
+    // The receive poll period (ComDebug RxPollMs, held to 5-100 ms) the
+    // main window's Timer1 runs at.
+    int RxPollMs() const;
+    // The reply state back to "nothing received", as every command does before
+    // it sends; for bytes sent with LinkSend alone (the raw command sender).
+    void ClearReplyState() { responseWaitState_ = 0; }
     // A wait (reply or connect) of this module is running somewhere up the stack.
     bool InWait() const { return waitDepth_ > 0; }
 

@@ -146,6 +146,7 @@ void visitComDebug(V &v, ComDebugOptions &o)
     v.integer("fWrDebug1", o.fWrDebug1);
     v.integer("fDispCont1", o.fDispCont1);
     v.integer("MAX_REC_NO", o.MAX_REC_NO);
+    v.integer("RxPollMs", o.RxPollMs);
     o.FlowCont = flowFromFile(flow);
 }
 

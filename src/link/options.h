@@ -91,6 +91,9 @@ struct ComDebugOptions {
     int fWrDebug1 = 0;
     int fDispCont1 = 1;
     int MAX_REC_NO = 200;
+    // Period of the receive poll (Timer1) in ms, 5-100; 100 unless a
+    // production line asks for the reader's own pace.
+    int RxPollMs = 100;
 };
 
 // Option file path: the executable's path with its file name's extension

@@ -86,6 +86,32 @@ private slots:
         QVERIFY(file.indexOf("[Option]") >= 0 && file.indexOf("[ComDebug]") > 0);
     }
 
+    // The receive poll runs at the option file's RxPollMs, held to 5-100 ms.
+    void receivePollFromTheOptionFile_data()
+    {
+        QTest::addColumn<QByteArray>("comDebug");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("default") << QByteArray() << 100;
+        QTest::newRow("10 ms") << QByteArray("[ComDebug]\r\nRxPollMs=10\r\n") << 10;
+        QTest::newRow("below the range") << QByteArray("[ComDebug]\r\nRxPollMs=1\r\n") << 5;
+        QTest::newRow("above the range") << QByteArray("[ComDebug]\r\nRxPollMs=500\r\n") << 100;
+    }
+    void receivePollFromTheOptionFile()
+    {
+        QFETCH(QByteArray, comDebug);
+        QFETCH(int, interval);
+        AppFixture f;
+        f.create(AppFixture::TcpServerOptions() + comDebug);
+        f.driver.expect(QStringLiteral("TSetTCPIPDlg")).press(QStringLiteral("接続"));
+        f.driver.expect(QStringLiteral("WaitBox")).then([&](QWidget *) {
+            f.peer.connectToHost(QHostAddress::LocalHost, f.window->comm()->ListeningPort());
+        });
+        f.window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->startState() == TKX9AppForm::StartState::Running, 15000);
+        QCOMPARE(f.window->receiveTimer()->interval(), interval);
+        QVERIFY(f.window->receiveTimer()->isActive());
+    }
+
     void startEndsEarly_data()
     {
         QTest::addColumn<QByteArray>("options");

@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(keysOf("Option"), option);
         const QStringList comDebug = {"Port", "BaudRate", "ParityBits", "ByteSize", "StopBits", "FlowCont",
                                       "IDNo", "fDispRecInfo", "fDispTxInfo", "fWrDebug1", "fDispCont1",
-                                      "MAX_REC_NO"};
+                                      "MAX_REC_NO", "RxPollMs"};
         QCOMPARE(keysOf("ComDebug"), comDebug);
         QVERIFY(readFile().contains("OkColor=-2147483633"));
         QVERIFY(readFile().contains("S6700Conf=212"));

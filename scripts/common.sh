@@ -11,7 +11,7 @@ KX9_PACKAGES=(
   libtelnet-dev libusb-1.0-0-dev
   fonts-noto-cjk
   socat inetutils-telnetd inetutils-telnet iproute2 util-linux
-  dpkg-dev help2man librsvg2-bin
+  dpkg-dev help2man librsvg2-bin tshark
 )
 
 kx9_install_missing() {

@@ -6,6 +6,7 @@
 #include "simgate.h"
 #include "simlinks.h"
 #include "simreader.h"
+#include "simreplay.h"
 #include "kx9_version.h"
 
 #include <QCommandLineParser>
@@ -59,8 +60,9 @@ int main(int argc, char **argv)
     const QCommandLineOption logOpt(QStringLiteral("log"), QStringLiteral("Frame log file, - for stdout (default: stderr)."), QStringLiteral("FILE"));
     const QCommandLineOption controlOpt(QStringLiteral("control"), QStringLiteral("Read control commands from stdin."));
     const QCommandLineOption socketOpt(QStringLiteral("control-socket"), QStringLiteral("Read control commands from this local socket."), QStringLiteral("PATH"));
+    const QCommandLineOption replayOpt(QStringLiteral("replay"), QStringLiteral("Answer each command with the reply recorded for it in this capture (pcapng from kx9monitor)."), QStringLiteral("FILE"));
     p.addOptions({connectOpt, listenOpt, ptyOpt, telnetOpt, bindOpt, tagsOpt, demoOpt, gateOpt, romOpt, idOpt, baudOpt, logOpt,
-                  controlOpt, socketOpt});
+                  controlOpt, socketOpt, replayOpt});
     if (!p.parse(app.arguments()))
         return fail(p.errorText() + QStringLiteral("\nTry 'kx9sim --help'."));
     if (p.isSet(helpOpt)) {
@@ -123,6 +125,15 @@ int main(int argc, char **argv)
             return fail(err);
     }
     reader->restart(); // power-up: mode and speed from the EEPROM
+
+    // A replay takes the unit over: the capture's replies instead of the model's.
+    Replay replay;
+    if (p.isSet(replayOpt)) {
+        QString err;
+        if (!replay.load(p.value(replayOpt), &err))
+            return fail(QStringLiteral("--replay: ") + err);
+        replay.attach(dev, logFile.isOpen() ? &logFile : nullptr);
+    }
 
     // The servers stay on loopback: a test gives each simulator an address of
     // its own (127.x.y.z) so that the console can sit on its real port 23.

@@ -8,6 +8,7 @@
 #include "link/tag_list.h"
 #include "net/ip_address_setup_dialog.h"
 #include "app/serial_setup.h"
+#include "capture/capture_actions.h"
 #include "config/config_actions.h"
 #include "config/settings_actions.h"
 #include "gate/gate_actions.h"
@@ -94,6 +95,7 @@ TKX9AppForm::TKX9AppForm(const QString &iniPath, QWidget *parent) : QMainWindow(
     AttachConfigActions(*this);
     AttachSettingsActions(*this);
     AttachGateActions(*this);
+    AttachCaptureActions(*this);
     AttachRunnerActions(*this);
 
     resize(kDesignWidth, kDesignHeight);

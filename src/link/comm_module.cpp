@@ -1,6 +1,7 @@
 #include "comm_module.h"
 
 #include "link_channel.h"
+#include "link_tap.h"
 #include "log_target.h"
 #include "main_state.h"
 #include "serial_channel.h"
@@ -240,7 +241,10 @@ int CommModule::LinkSend(const uint8_t *bytes, int count)
         return 0;
     if (linkMode_ == 2 && !connected_)
         return 0;
-    return d_->channel->send(bytes, count);
+    const int sent = d_->channel->send(bytes, count);
+    if (linkTap_ && sent > 0)
+        linkTap_->linkBytes(LinkDirection::Sent, linkMode_, bytes, std::min(sent, count));
+    return sent;
 }
 
 void CommModule::LinkClose()
@@ -364,6 +368,8 @@ int CommModule::ringFill(int n, const std::function<int(uint8_t *dst, int max)> 
     const int got = read(d_->ring + rxHead_, first);
     if (got <= 0)
         return 0;
+    if (linkTap_)
+        linkTap_->linkBytes(LinkDirection::Received, linkMode_, d_->ring + rxHead_, std::min(got, first));
     rxHead_ += std::min(got, first);
     int put = std::min(got, first);
     if (rxHead_ >= kRingSize)
@@ -371,6 +377,8 @@ int CommModule::ringFill(int n, const std::function<int(uint8_t *dst, int max)> 
     if (put == first && n > first) {
         const int more = read(d_->ring + rxHead_, n - first);
         if (more > 0) {
+            if (linkTap_)
+                linkTap_->linkBytes(LinkDirection::Received, linkMode_, d_->ring + rxHead_, std::min(more, n - first));
             rxHead_ += std::min(more, n - first);
             put += std::min(more, n - first);
         }
@@ -387,6 +395,9 @@ void CommModule::RingPut(const uint8_t *bytes, int n)
 {
     if (!bytes || n <= 0)
         return;
+    // The tap sees the delivery whole, even what an overrun will overwrite.
+    if (linkTap_)
+        linkTap_->linkBytes(LinkDirection::Received, linkMode_, bytes, n);
     // A delivery is never larger than the ring (at most 1024 bytes per read);
     // a larger one keeps only its last kRingSize bytes rather than writing past.
     if (n > kRingSize) {

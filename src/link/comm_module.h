@@ -20,6 +20,7 @@ class QTcpSocket;
 
 namespace kx9 {
 
+class LinkTap;
 class LogTarget;
 class TagList;
 class TCommX;
@@ -70,6 +71,11 @@ public:
     // LAN connection dialog). An open connection is closed first.
     void SetTcpValues(int serverMode, int listenPort, int remotePort, const QString &remoteAddress);
     void RingPut(const uint8_t *bytes, int n);
+    // The observer of the link's traffic (the frame capture): every chunk
+    // LinkSend handed to the link and every chunk the link delivered into the
+    // ring, whatever the log switches say. nullptr: none.
+    void SetLinkTap(LinkTap *tap) { linkTap_ = tap; }
+    LinkTap *linkTap() const { return linkTap_; }
 
     // ---- serial link
     // The port number and bit rate the next serial open uses.
@@ -211,6 +217,7 @@ private:
     AppOptions &options_;
     MainState &state_;
     LogTarget *logTarget_ = nullptr;
+    LinkTap *linkTap_ = nullptr;
     std::unique_ptr<TagList> tagList_;
     std::function<void(const QString &)> appLog_;
     std::function<UsbPortCheckChoice(const QString &)> usbPortCheck_;

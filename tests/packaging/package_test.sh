@@ -18,7 +18,8 @@ for f in ./usr/bin/kx9monitor ./usr/bin/kx9sim \
          ./usr/share/icons/hicolor/48x48/apps/kx9monitor.png \
          ./usr/share/icons/hicolor/256x256/apps/kx9monitor.png \
          ./usr/share/man/man1/kx9monitor.1.gz ./usr/share/man/man1/kx9sim.1.gz \
-         ./usr/share/doc/kx9monitor/copyright ./usr/share/doc/kx9monitor/README.Debian; do
+         ./usr/share/doc/kx9monitor/copyright ./usr/share/doc/kx9monitor/README.Debian \
+         ./usr/lib/udev/rules.d/70-kx9monitor.rules ./usr/share/kx9monitor/wireshark/kx9.lua; do
   grep -qx "$f" "$out/contents" || fail "$f is not in the package"
 done
 # Nothing of the build tree or the tests goes in.
@@ -30,7 +31,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Section) == electronics ]] || fail "Section: $(field Section)"
 [[ -n $(field Maintainer) && -n $(field Description) ]] || fail "Maintainer or Description missing"
 depends=$(field Depends)
-for d in libqt6widgets6 libqt6network6 libtelnet2 libc6 qt6-qpa-plugins qt6-translations-l10n fonts-noto-cjk; do
+for d in libqt6widgets6 libqt6network6 libtelnet2 libusb-1.0-0 libc6 qt6-qpa-plugins qt6-translations-l10n fonts-noto-cjk; do
   [[ $depends == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
 

@@ -13,26 +13,12 @@
 #include "wire_frame.h"
 
 #include <QAction>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
 
 namespace kx9test {
-
-// Frames the simulator received, in order, as raw bytes (from its frame log).
-inline QList<QByteArray> SimReceived(const SimProcess &sim)
-{
-    QList<QByteArray> frames;
-    static const QRegularExpression rx(QStringLiteral("^\\S+ RX ([0-9A-F ]+)$"));
-    for (const QByteArray &line : sim.frameLog().split('\n')) {
-        const auto m = rx.match(QString::fromLatin1(line));
-        if (m.hasMatch())
-            frames << QByteArray::fromHex(m.captured(1).toLatin1());
-    }
-    return frames;
-}
 
 class ConfigHost : public kx9::ActionHost {
 public:

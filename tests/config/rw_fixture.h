@@ -16,7 +16,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -24,19 +23,6 @@
 #include <memory>
 
 namespace kx9test {
-
-// Frames the simulator received, in order, as raw bytes (from its frame log).
-inline QList<QByteArray> RwSimReceived(const SimProcess &sim)
-{
-    QList<QByteArray> frames;
-    static const QRegularExpression rx(QStringLiteral("^\\S+ RX ([0-9A-F ]+)$"));
-    for (const QByteArray &line : sim.frameLog().split('\n')) {
-        const auto m = rx.match(QString::fromLatin1(line));
-        if (m.hasMatch())
-            frames << QByteArray::fromHex(m.captured(1).toLatin1());
-    }
-    return frames;
-}
 
 // A frame written as it goes on the wire, "02 00 4E ..." (blanks optional).
 inline QByteArray Hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }

@@ -18,7 +18,6 @@
 
 using kx9test::ConfigHost;
 using kx9test::DialogDriver;
-using kx9test::SimReceived;
 using kx9test::WireFrame;
 using kx9::ReaderParamBlock;
 
@@ -85,8 +84,8 @@ private slots:
 
 private:
     void trigger() { host_->findAction(QStringLiteral("MnSetEEPROM"))->trigger(); }
-    int received() const { return int(SimReceived(*sim_).size()); }
-    QList<QByteArray> receivedSince(int from) const { return SimReceived(*sim_).mid(from); }
+    int received() const { return int(sim_->receivedFrames().size()); }
+    QList<QByteArray> receivedSince(int from) const { return sim_->receivedFrames().mid(from); }
 
     std::unique_ptr<SimProcess> sim_;
     std::unique_ptr<ConfigHost> host_;

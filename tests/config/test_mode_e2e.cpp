@@ -12,7 +12,6 @@
 
 using kx9test::ConfigHost;
 using kx9test::DialogDriver;
-using kx9test::SimReceived;
 using kx9test::WireFrame;
 
 namespace {
@@ -92,8 +91,8 @@ private slots:
 
 private:
     void trigger(const char *name) { host_->findAction(QLatin1String(name))->trigger(); }
-    int received() const { return int(SimReceived(*sim_).size()); }
-    QList<QByteArray> receivedSince(int from) const { return SimReceived(*sim_).mid(from); }
+    int received() const { return int(sim_->receivedFrames().size()); }
+    QList<QByteArray> receivedSince(int from) const { return sim_->receivedFrames().mid(from); }
     // For the actions that do not wait: until the simulator has logged n frames more.
     QList<QByteArray> waitFrames(int from, int n)
     {

@@ -9,7 +9,6 @@
 using kx9test::DialogDriver;
 using kx9test::Hex;
 using kx9test::RwHost;
-using kx9test::RwSimReceived;
 
 namespace {
 
@@ -52,8 +51,8 @@ private slots:
     void failedReadOpensNoDialog();
 
 private:
-    int received() const { return int(RwSimReceived(*sim_).size()); }
-    QList<QByteArray> receivedSince(int from) const { return RwSimReceived(*sim_).mid(from); }
+    int received() const { return int(sim_->receivedFrames().size()); }
+    QList<QByteArray> receivedSince(int from) const { return sim_->receivedFrames().mid(from); }
     void expectFrames(int from, const QList<const char *> &want);
 
     std::unique_ptr<SimProcess> sim_;

@@ -17,7 +17,6 @@ using kx9test::AppFixture;
 using kx9test::DialogDriver;
 using kx9test::ReadFileBytes;
 using kx9test::RwHost;
-using kx9test::RwSimReceived;
 
 namespace {
 
@@ -215,10 +214,10 @@ void TestRwEnvironment::moduleSwitchesTakeEffect()
     QCOMPARE(host.module->comDebug().fDispTxInfo, 0);
     QCOMPARE(int(host.module->comDebug().IDNo), 3);
     const int lines = int(host.all.size());
-    const int from = int(RwSimReceived(sim).size());
+    const int from = int(sim.receivedFrames().size());
     host.trigger("MnGetRomVer");
-    QVERIFY(QTest::qWaitFor([&] { return RwSimReceived(sim).size() > from; }, 3000));
-    QCOMPARE(int(uint8_t(RwSimReceived(sim).at(from).at(1))), 3);
+    QVERIFY(QTest::qWaitFor([&] { return sim.receivedFrames().size() > from; }, 3000));
+    QCOMPARE(int(uint8_t(sim.receivedFrames().at(from).at(1))), 3);
     for (const QString &l : host.linesSince(lines))
         QVERIFY2(!l.contains(QStringLiteral("ＲＯＭのバージョン情報")), qPrintable(l));
 }

@@ -17,7 +17,6 @@ using kx9test::DialogAnswer;
 using kx9test::DialogDriver;
 using kx9test::Hex;
 using kx9test::RwHost;
-using kx9test::RwSimReceived;
 using kx9test::WireFrame;
 
 namespace {
@@ -66,8 +65,8 @@ private slots:
     void ctrlClickOnThePanelExports();
 
 private:
-    int received() const { return int(RwSimReceived(*sim_).size()); }
-    QList<QByteArray> receivedSince(int from) const { return RwSimReceived(*sim_).mid(from); }
+    int received() const { return int(sim_->receivedFrames().size()); }
+    QList<QByteArray> receivedSince(int from) const { return sim_->receivedFrames().mid(from); }
     void setArea1Byte(int byte, uint8_t value);
 
     std::unique_ptr<SimProcess> sim_;

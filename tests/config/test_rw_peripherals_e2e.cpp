@@ -10,7 +10,6 @@ using kx9test::DialogAnswer;
 using kx9test::DialogDriver;
 using kx9test::Hex;
 using kx9test::RwHost;
-using kx9test::RwSimReceived;
 
 class TestRwPeripheralsE2e : public QObject {
     Q_OBJECT
@@ -28,8 +27,8 @@ private slots:
     void ledAndBuzzerReachTheReader();
 
 private:
-    int received() const { return int(RwSimReceived(*sim_).size()); }
-    QList<QByteArray> receivedSince(int from) const { return RwSimReceived(*sim_).mid(from); }
+    int received() const { return int(sim_->receivedFrames().size()); }
+    QList<QByteArray> receivedSince(int from) const { return sim_->receivedFrames().mid(from); }
     // "name=text" types, "name#n" picks item n, "?name=value" expects what is
     // shown ('_' for a blank), "!caption" presses that button (else the dialog's OK).
     void answer(const QString &dialog, const QString &steps);

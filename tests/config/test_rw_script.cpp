@@ -16,7 +16,6 @@
 #include <QTextStream>
 
 using kx9test::Hex;
-using kx9test::RwSimReceived;
 
 class TestRwScript : public QObject {
     Q_OBJECT
@@ -81,7 +80,7 @@ void TestRwScript::scriptSetsParametersRelayAndEnvironment()
     QCOMPARE(a1.size(), 40);
     QCOMPARE(int(uint8_t(a1[22])), 7);
     QCOMPARE(int(uint8_t(a1[5])), 0x2A);
-    QVERIFY(RwSimReceived(sim).contains(Hex("02 00 4E 03 9F 07 02 03 FE 0D")));
+    QVERIFY(sim.receivedFrames().contains(Hex("02 00 4E 03 9F 07 02 03 FE 0D")));
     QCOMPARE(window->appOptions().fUseInOutFormat, 0);
 }
 

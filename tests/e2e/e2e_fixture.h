@@ -11,25 +11,11 @@
 
 #include <QAction>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 namespace e2e {
-
-// Frames the simulator received, in order, as raw bytes (from its frame log).
-inline QList<QByteArray> simReceived(const SimProcess &sim)
-{
-    QList<QByteArray> frames;
-    static const QRegularExpression rx(QStringLiteral("^\\S+ RX ([0-9A-F ]+)$"));
-    for (const QByteArray &line : sim.frameLog().split('\n')) {
-        const auto m = rx.match(QString::fromLatin1(line));
-        if (m.hasMatch())
-            frames << QByteArray::fromHex(m.captured(1).toLatin1());
-    }
-    return frames;
-}
 
 // An 'x' (or other) request frame as the reader should see it.
 inline QByteArray requestFrame(char command, const QByteArray &data, uint8_t id = 0)
@@ -96,9 +82,9 @@ public:
     QAction *item(const QString &name) { return window->findAction(name); }
     QStringList log() const { return window->logPane()->lines(); }
     void clearLog() { window->logPane()->clearLog(); }
-    int received() const { return int(simReceived(sim).size()); }
+    int received() const { return int(sim.receivedFrames().size()); }
     // Frames received by the simulator since `from` (an earlier received()).
-    QList<QByteArray> receivedSince(int from) const { return simReceived(sim).mid(from); }
+    QList<QByteArray> receivedSince(int from) const { return sim.receivedFrames().mid(from); }
 
     QTemporaryDir dir;
     SimProcess sim;

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 #ifndef KX9_SIM_PATH
 #define KX9_SIM_PATH "kx9sim"
@@ -109,6 +110,18 @@ QByteArray SimProcess::frameLog() const
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+QList<QByteArray> SimProcess::receivedFrames() const
+{
+    QList<QByteArray> frames;
+    static const QRegularExpression rx(QStringLiteral("^\\S+ RX ([0-9A-F ]+)$"));
+    for (const QByteArray &line : frameLog().split('\n')) {
+        const auto m = rx.match(QString::fromLatin1(line));
+        if (m.hasMatch())
+            frames << QByteArray::fromHex(m.captured(1).toLatin1());
+    }
+    return frames;
 }
 
 QByteArray SimProcess::stderrText()

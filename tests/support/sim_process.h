@@ -19,6 +19,7 @@
 // time-out it returns "ERR timeout". The destructor (or stop()) sends "quit",
 // waits briefly and kills the child if it is still running.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryFile>
@@ -49,6 +50,8 @@ public:
     // Everything the simulator wrote to its frame log so far (when start()
     // chose the log file), and its stderr so far.
     QByteArray frameLog() const;
+    // The frames the simulator received so far, in order, as raw bytes.
+    QList<QByteArray> receivedFrames() const;
     QByteArray stderrText();
 
     QProcess *process() const { return m_proc.get(); }

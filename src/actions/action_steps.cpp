@@ -6,6 +6,8 @@
 #include "link/main_state.h"
 #include "link/options.h"
 
+#include <QMessageBox>
+
 namespace kx9 {
 
 WindowDisabledScope::WindowDisabledScope(QWidget *window) : window_(window)
@@ -43,18 +45,24 @@ MainState &ActionSteps::st() { return host_.mainState(); }
 TTComXDlg *ActionSteps::comm() { return host_.comm(); }
 void ActionSteps::log(const QString &text) { host_.AppLog(text); }
 
-void ActionSteps::guarded(const std::function<void()> &body)
+void ActionSteps::guarded(const std::function<void()> &body, bool needsModule)
 {
-    if (busy_)
-        return;
-    if (TTComXDlg *c = comm(); c && c->InWait())
+    TTComXDlg *c = comm();
+    if (busy_ || (needsModule && !c) || (c && c->InWait()))
         return;
     busy_ = true;
-    struct Reset {
-        bool &b;
-        ~Reset() { b = false; }
-    } reset{busy_};
-    body();
+    try {
+        body();
+    } catch (...) {
+    }
+    busy_ = false;
+}
+
+void ActionSteps::message(const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("エラー"), text, QMessageBox::Ok, host_.hostWindow());
+    box.setEnabled(true);   // its owner is disabled while the action runs
+    box.exec();
 }
 
 bool ActionSteps::sendStep(const std::function<bool(TTComXDlg &)> &send, bool wait, bool timed)

@@ -57,7 +57,12 @@ protected:
     // Runs `body` unless an action is still inside a reply wait (this one's
     // or any other, the communication module knows); the wait processes
     // window messages, so a second command could otherwise start under it.
-    void guarded(const std::function<void()> &body);
+    // With `needsModule`, nothing runs before the communication module exists.
+    // Nothing thrown leaves a menu action: the scopes give back the window
+    // and the log on the way out.
+    void guarded(const std::function<void()> &body, bool needsModule = false);
+    // A warning box the operator can answer although the window is disabled.
+    void message(const QString &text);
     // Sends, waits for the reply when `wait`, and logs the execution time
     // when `timed` and fTimeOut. Returns the wait's outcome (false without a
     // wait or without a module).

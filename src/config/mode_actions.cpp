@@ -29,32 +29,10 @@ bool SetTagGroupS6700(ActionHost &host, TagFamily family)
 }
 
 ModeActions::ModeActions(ActionHost &host, ConfigActions *config, QObject *parent)
-    : QObject(parent), host_(host), config_(config)
+    : QObject(parent), ActionSteps(host), config_(config)
 {
 }
 
-TTComXDlg *ModeActions::comm() { return host_.comm(); }
-
-void ModeActions::guarded(const std::function<void()> &body)
-{
-    // The reply waits run the event loop: a second pick meanwhile is ignored.
-    if (busy_ || !host_.comm())
-        return;
-    busy_ = true;
-    try {
-        body();
-    } catch (...) {
-        // Nothing may leave a menu action; the scopes have restored the window and the log.
-    }
-    busy_ = false;
-}
-
-void ModeActions::message(const QString &text)
-{
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("エラー"), text, QMessageBox::Ok, host_.hostWindow());
-    box.setEnabled(true);   // the owner may be disabled by the running action
-    box.exec();
-}
 
 // ---------------------------------------------------------------- operating mode
 
@@ -162,7 +140,7 @@ void ModeActions::attach()
         QAction *a = host_.findAction(QLatin1String(name));
         if (!a)
             return;
-        connect(a, &QAction::triggered, this, [this, handler] { guarded(handler); });
+        connect(a, &QAction::triggered, this, [this, handler] { guarded(handler, true); });
     };
     on("MnSetDousa", [this] { MnSetDousaClick(); });
     on("MnSetMode2", [this] { MnSetMode2Click(false); });

@@ -9,6 +9,8 @@
 // bits it has no control for go back exactly as read.
 #include "config/mode_logic.h"
 
+#include "actions/action_steps.h"
+
 #include <QObject>
 #include <cstdint>
 #include <functional>
@@ -25,7 +27,7 @@ class TTComXDlg;
 // "Error: KX9GetTagMode"; a refused setting only returns false.
 bool SetTagGroupS6700(ActionHost &host, TagFamily family);
 
-class ModeActions : public QObject {
+class ModeActions : public QObject, private ActionSteps {
     Q_OBJECT
 public:
     ModeActions(ActionHost &host, ConfigActions *config, QObject *parent = nullptr);
@@ -67,15 +69,10 @@ public:
     ParamArea2 area2Remembered{};
 
 private:
-    // Runs `body` unless another of these actions is still inside a reply wait.
-    void guarded(const std::function<void()> &body);
-    TTComXDlg *comm();
     // An area-1 read followed by the reply check of the switches: the ACK
     // wait that returns at once on the read's own reply (and waits again,
     // logging the time-out a second time, when the read got none).
     bool readWordsChecked(TTComXDlg &c, int firstWord, int count, QByteArray &words, bool area2 = false);
-    // A message box the operator can answer although the window is disabled.
-    void message(const QString &text);
     // After a failed read the editors offer stand-in values: before they are
     // written, the operator is asked whether to write them at all.
     bool confirmUnreadValues();
@@ -83,9 +80,7 @@ private:
     bool askArea2Words(bool forWrite);
     void rememberByte0(uint8_t b);
 
-    ActionHost &host_;
     ConfigActions *config_;
-    bool busy_ = false;
 };
 
 } // namespace kx9

@@ -50,30 +50,8 @@ void hideField(QLabel *prompt, QWidget *box)
 
 } // namespace
 
-SettingsActions::SettingsActions(ActionHost &host, QObject *parent) : QObject(parent), host_(host) {}
+SettingsActions::SettingsActions(ActionHost &host, QObject *parent) : QObject(parent), ActionSteps(host) {}
 
-TTComXDlg *SettingsActions::comm() { return host_.comm(); }
-
-void SettingsActions::guarded(const std::function<void()> &body, bool needsModule)
-{
-    TTComXDlg *c = comm();
-    if (busy_ || (needsModule && !c) || (c && c->InWait()))
-        return;
-    busy_ = true;
-    try {
-        body();
-    } catch (...) {
-        // Nothing may leave a menu action; the scopes have given the window and the log back.
-    }
-    busy_ = false;
-}
-
-void SettingsActions::message(const QString &text)
-{
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("エラー"), text, QMessageBox::Ok, host_.hostWindow());
-    box.setEnabled(true);   // its owner is disabled while the action runs
-    box.exec();
-}
 
 void SettingsActions::pause(int ms)
 {

@@ -13,6 +13,8 @@
 //    the main window (menus, result grid, the module's switches).
 #include "config/antenna_dialogs.h"
 
+#include "actions/action_steps.h"
+
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -24,7 +26,7 @@ class ActionHost;
 struct AppOptions;
 class TTComXDlg;
 
-class SettingsActions : public QObject {
+class SettingsActions : public QObject, private ActionSteps {
     Q_OBJECT
 public:
     explicit SettingsActions(ActionHost &host, QObject *parent = nullptr);
@@ -58,22 +60,16 @@ public:
     QString exportFolder;
 
 private:
-    // Runs `body` unless one of these actions, or any other reply wait, is
-    // still running: the waits process window messages.
-    void guarded(const std::function<void()> &body, bool needsModule = true);
-    TTComXDlg *comm();
+    void guarded(const std::function<void()> &body, bool needsModule = true) { ActionSteps::guarded(body, needsModule); }
     // The sequence of the R/W parameter dialog; its result flag.
     bool rwParamSequence();
     // After the restart: the reader came back in `code` (not command mode).
     void followReaderMode(uint8_t code, uint8_t mode2, uint8_t flags);
     void txOffStep();
-    void message(const QString &text);
     void pause(int ms);
     void applyGridColumns(const AppOptions &o);
     void setItemVisible(const char *name, bool visible);
 
-    ActionHost &host_;
-    bool busy_ = false;
 };
 
 // Attaches the actions to the host's items (once per host: a second call does nothing).

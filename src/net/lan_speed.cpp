@@ -17,6 +17,20 @@ void freeDataConnection(CommModule &module)
     if (module.LinkMode() == 2 && module.Connected())
         module.LinkClose();
 }
+// The LAN module's line speed set over its console with the data connection
+// free, then the data connection reopened. False when the module went away
+// meanwhile; `set` tells whether the module took the speed.
+bool setModuleSpeed(QPointer<TTComXDlg> &module, const QString &address, int code, const AppLogFn &appLog, bool &set)
+{
+    if (!module)
+        return false;
+    freeDataConnection(*module);
+    set = LanModuleSetSpeed(module->logTarget(), module->LogRx(), address, code, appLog);
+    if (!module)
+        return false;
+    module->LinkReopenOnPort(0);
+    return true;
+}
 } // namespace
 
 bool ChangeReaderSpeedOverLan(ActionHost &host, int targetBps, const std::function<bool()> &serialVariant)
@@ -31,13 +45,9 @@ bool ChangeReaderSpeedOverLan(ActionHost &host, int targetBps, const std::functi
     if (!serialVariant || !serialVariant())
         return false;
     QPointer<TTComXDlg> module = host.comm();
-    if (!module)
+    bool set = false;
+    if (!setModuleSpeed(module, confirmed.remoteAddress, code, appLog, set))
         return false;
-    freeDataConnection(*module);
-    const bool set = LanModuleSetSpeed(module->logTarget(), module->LogRx(), confirmed.remoteAddress, code, appLog);
-    if (!module)
-        return false;
-    module->LinkReopenOnPort(0);
     const QString speed = LanSpeedText(code);
     if (!set) {
         appLog(QStringLiteral("R/Wの通信スピードは%1に変更されましたが、LANモジュールの通信スピードを%1に設定できませんでした。"
@@ -65,13 +75,9 @@ bool CheckPortsOverLan(ActionHost &host)
     appLog(QStringLiteral("------- しばらくお待ちください ---------- "));
     for (int code : {1, 0, 2}) {
         QPointer<TTComXDlg> module = host.comm();
-        if (!module)
+        bool set = false;
+        if (!setModuleSpeed(module, confirmed.remoteAddress, code, appLog, set))
             return false;
-        freeDataConnection(*module);
-        const bool set = LanModuleSetSpeed(module->logTarget(), module->LogRx(), confirmed.remoteAddress, code, appLog);
-        if (!module)
-            return false;
-        module->LinkReopenOnPort(0);
         if (!set)
             continue;
         // Cancel here ends the check.

@@ -85,10 +85,10 @@ struct SerialRig {
     bool run(int ms = 30000)
     {
         window->show();
-        QTest::qWaitFor([this] { return window->startState() == TKX9AppForm::StartState::Running
-                                     || window->startState() == TKX9AppForm::StartState::Ended; },
-                        ms);
-        return window->startState() == TKX9AppForm::StartState::Running;
+        const bool ended = QTest::qWaitFor([this] { return window->startState() == TKX9AppForm::StartState::Running
+                                                        || window->startState() == TKX9AppForm::StartState::Ended; },
+                                           ms);
+        return ended && window->startState() == TKX9AppForm::StartState::Running;
     }
     QStringList log() const
     {

@@ -24,6 +24,34 @@ bool Cp932Available()
     return ok;
 }
 
+// ICU's converter swaps three control codes the IBM way (byte 1A is U+001C,
+// 1C is U+007F, 7F is U+001A) where CP932 keeps them as they are: a DEL or
+// SUB in a file would come back as another character after every save. None
+// of the three is ever a trail byte, so they are put right byte by byte.
+static void fromIcuControls(QByteArray &bytes)
+{
+    for (char &c : bytes) {
+        if (c == '\x1C')
+            c = '\x7F';
+        else if (c == '\x7F')
+            c = '\x1A';
+        else if (c == '\x1A')
+            c = '\x1C';
+    }
+}
+
+static void toIcuControls(QByteArray &bytes)
+{
+    for (char &c : bytes) {
+        if (c == '\x1A')
+            c = '\x7F';
+        else if (c == '\x1C')
+            c = '\x1A';
+        else if (c == '\x7F')
+            c = '\x1C';
+    }
+}
+
 static bool isAscii(const char *bytes, int size)
 {
     for (int i = 0; i < size; ++i)
@@ -40,7 +68,9 @@ QByteArray EncodeCp932(const QString &text)
     // more than the decoding of a short tag report.
     thread_local QStringEncoder enc(kCodecName);
     enc.resetState();
-    return enc.encode(text);
+    QByteArray bytes = enc.encode(text);
+    fromIcuControls(bytes);
+    return bytes;
 }
 
 QString DecodeCp932(const char *bytes, int size)
@@ -51,7 +81,9 @@ QString DecodeCp932(const char *bytes, int size)
         return QString::fromLatin1(bytes, size);
     thread_local QStringDecoder dec(kCodecName);
     dec.resetState();
-    return dec.decode(QByteArrayView(bytes, size));
+    QByteArray in(bytes, size);
+    toIcuControls(in);
+    return dec.decode(in);
 }
 
 QString DecodeCp932(const QByteArray &bytes)

@@ -533,6 +533,11 @@ void CommModule::feedAssembler(uint8_t c)
                 CommLog(QStringLiteral("SUM EEROR"));
         } else {
             CommLog(QStringLiteral("ERROR： NO CR_CODE"));
+            // The byte that stood where the CR belonged may be the next
+            // frame's STX: a reply that lost its CR must not take the next
+            // reply down with it.
+            if (c == STX)
+                feedAssembler(c);
         }
         return;
     }

@@ -39,6 +39,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -559,14 +560,16 @@ void TKX9AppForm::SaveGridCsv()
 
 bool TKX9AppForm::WriteGridCsv(const QString &csvPath)
 {
-    QFile f(csvPath);
+    // Written beside the old file and renamed over it: a crash during the
+    // export leaves the previous file whole instead of a cut one.
+    QSaveFile f(csvPath);
     const QByteArray bytes = StringGrid1->csvBytes();
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!f.open(QIODevice::WriteOnly)) {
         QMessageBox::warning(this, QString::fromUtf8(kCaption),
                              QStringLiteral("ファイルを作成できません。\n%1\n%2").arg(csvPath, f.errorString()));
         return false;
     }
-    if (f.write(bytes) != bytes.size()) {
+    if (f.write(bytes) != bytes.size() || !f.commit()) {
         QMessageBox::warning(this, QString::fromUtf8(kCaption),
                              QStringLiteral("ファイルに書き込めません。\n%1\n%2").arg(csvPath, f.errorString()));
         return false;

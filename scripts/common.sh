@@ -12,6 +12,7 @@ KX9_PACKAGES=(
   fonts-noto-cjk
   socat inetutils-telnetd inetutils-telnet iproute2 util-linux
   dpkg-dev help2man librsvg2-bin tshark
+  clang libclang-rt-14-dev
 )
 
 kx9_install_missing() {

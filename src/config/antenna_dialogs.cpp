@@ -137,21 +137,13 @@ TSetAnt1Rom1Dlg::TSetAnt1Rom1Dlg(AntennaUse use, QWidget *parent) : QDialog(pare
         connect(BtSetCascade, &QPushButton::clicked, this, &TSetAnt1Rom1Dlg::cascadeRequested);
     }
 
-    BtOK = new QPushButton(QStringLiteral("書き込み(&O)"), this);
-    BtOK->setObjectName(QStringLiteral("BtOK"));
-    BtCancel = new QPushButton(QStringLiteral("キャンセル(&C)"), this);
-    BtCancel->setObjectName(QStringLiteral("BtCancel"));
-    BtOK->setAutoDefault(false);
-    BtCancel->setAutoDefault(false);
+    QHBoxLayout *row = OkCancelRow(this, BtOK, BtCancel, QStringLiteral("書き込み(&O)"),
+                                   QStringLiteral("キャンセル(&C)"), false);
     connect(BtOK, &QPushButton::clicked, this, [this] {
         EdSelAntena->setValue(EdSelAntena->value());
         done(kModalOk);
     });
     connect(BtCancel, &QPushButton::clicked, this, &TSetAnt1Rom1Dlg::reject);
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(BtOK);
-    row->addWidget(BtCancel);
     top->addLayout(row);
 
     // The use: one page or both, and what of the switch page it hides or disables.

@@ -121,22 +121,13 @@ TSetEEPROM2Dlg::TSetEEPROM2Dlg(const ParamDialogContext &ctx, QWidget *parent) :
     }
 
     // The dialog's own two buttons ("OK", "キャンセル").
-    BtOK = new QPushButton(QStringLiteral("OK"), this);
-    BtOK->setObjectName(QStringLiteral("BtOK"));
-    BtCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    BtCancel->setObjectName(QStringLiteral("BtCancel"));
-    BtOK->setAutoDefault(false);
-    BtCancel->setAutoDefault(false);
+    QHBoxLayout *row = OkCancelRow(this, BtOK, BtCancel, QStringLiteral("OK"), QStringLiteral("キャンセル"), false);
     connect(BtOK, &QPushButton::clicked, this, [this] {
         for (IntEdit *e : findChildren<IntEdit *>())
             e->setValue(e->value());
         done(kModalOk);
     });
     connect(BtCancel, &QPushButton::clicked, this, &ParamDialogBase::reject);
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(BtOK);
-    row->addWidget(BtCancel);
     top->addLayout(row);
 }
 

@@ -224,17 +224,7 @@ TConfig1Dlg::TConfig1Dlg(QWidget *parent) : QDialog(parent)
         v->addStretch(1);
     }
 
-    BtOK = new QPushButton(QStringLiteral("OK"), this);
-    BtOK->setObjectName(QStringLiteral("BtOK"));
-    BtOK->setDefault(true);
-    BtCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    BtCancel->setObjectName(QStringLiteral("BtCancel"));
-    BtCancel->setAutoDefault(false);
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(BtOK);
-    row->addWidget(BtCancel);
-    top->addLayout(row);
+    top->addLayout(OkCancelRow(this, BtOK, BtCancel, QStringLiteral("OK"), QStringLiteral("キャンセル"), true));
     connect(BtOK, &QPushButton::clicked, this, [this] {
         for (IntEdit *e : findChildren<IntEdit *>())
             e->setValue(e->value());

@@ -100,22 +100,10 @@ QComboBox *ParamDialogBase::addList(const QString &name, const QStringList &item
 
 void ParamDialogBase::addButtons(const QList<QPushButton *> &before)
 {
-    BtOK = new QPushButton(QStringLiteral("書き込み(&O)"), this);
-    BtOK->setObjectName(QStringLiteral("BtOK"));
-    BtCancel = new QPushButton(QStringLiteral("キャンセル(&C)"), this);
-    BtCancel->setObjectName(QStringLiteral("BtCancel"));
-    BtOK->setAutoDefault(false);
-    BtCancel->setAutoDefault(false);
+    QHBoxLayout *row = OkCancelRow(this, BtOK, BtCancel, QStringLiteral("書き込み(&O)"),
+                                   QStringLiteral("キャンセル(&C)"), false, before);
     connect(BtOK, &QPushButton::clicked, this, [this] { done(kModalOk); });
     connect(BtCancel, &QPushButton::clicked, this, &ParamDialogBase::reject);
-    auto *row = new QHBoxLayout;
-    for (QPushButton *b : before) {
-        b->setAutoDefault(false);
-        row->addWidget(b);
-    }
-    row->addStretch(1);
-    row->addWidget(BtOK);
-    row->addWidget(BtCancel);
     static_cast<QVBoxLayout *>(layout())->addLayout(row);
 }
 

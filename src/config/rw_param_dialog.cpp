@@ -87,17 +87,7 @@ TParamSet3Dlg::TParamSet3Dlg(bool rom121, QWidget *parent) : QDialog(parent), ro
     grid->addWidget(CBSelTag1, row++, 0, 1, 2);
     RGTagSel = group("RGTagSel", QString(), {QStringLiteral("TI,my-d,フィリップス"), QStringLiteral("富士通")});
 
-    BtOK = new QPushButton(QStringLiteral("OK"), this);
-    BtOK->setObjectName(QStringLiteral("BtOK"));
-    BtOK->setDefault(true);
-    BtCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    BtCancel->setObjectName(QStringLiteral("BtCancel"));
-    BtCancel->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(BtOK);
-    buttons->addWidget(BtCancel);
-    top->addLayout(buttons);
+    top->addLayout(OkCancelRow(this, BtOK, BtCancel, QStringLiteral("OK"), QStringLiteral("キャンセル"), true));
 
     connect(BtOK, &QPushButton::clicked, this, [this] {
         // A number typed out of range is shown as the bound it is taken as.

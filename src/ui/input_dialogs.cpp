@@ -150,4 +150,27 @@ TWrData1Dlg::TWrData1Dlg(QWidget *parent) : InputDialogBase(parent)
     g->addWidget(buttonRow(), 3, 0, 1, 5);
 }
 
+QHBoxLayout *OkCancelRow(QWidget *parent, QPushButton *&ok, QPushButton *&cancel, const QString &okText,
+                         const QString &cancelText, bool okDefault, const QList<QPushButton *> &before)
+{
+    ok = new QPushButton(okText, parent);
+    ok->setObjectName(QStringLiteral("BtOK"));
+    if (okDefault)
+        ok->setDefault(true);
+    else
+        ok->setAutoDefault(false);
+    cancel = new QPushButton(cancelText, parent);
+    cancel->setObjectName(QStringLiteral("BtCancel"));
+    cancel->setAutoDefault(false);
+    auto *row = new QHBoxLayout;
+    for (QPushButton *b : before) {
+        b->setAutoDefault(false);
+        row->addWidget(b);
+    }
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
+}
+
 } // namespace kx9

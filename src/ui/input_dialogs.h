@@ -10,7 +10,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+class QHBoxLayout;
+
 namespace kx9 {
+
+// The row of a dialog's own two buttons, named `BtOK` and `BtCancel` (as
+// scripts press them with "ok" and "cancel"), right-aligned after the
+// buttons of `before`. Cancel is never the default; OK is when `okDefault`.
+// The caller connects them.
+QHBoxLayout *OkCancelRow(QWidget *parent, QPushButton *&ok, QPushButton *&cancel, const QString &okText,
+                         const QString &cancelText, bool okDefault, const QList<QPushButton *> &before = {});
 
 class IntEdit;
 

@@ -10,6 +10,7 @@
 #include "config/config_actions.h"
 #include "config/settings_actions.h"
 #include "gate/gate_actions.h"
+#include "link/ini_file.h"
 #include "link/tag_list.h"
 #include "net/ip_address_setup_dialog.h"
 #include "net/lan_connection_dialog.h"
@@ -39,7 +40,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -562,16 +562,10 @@ bool TKX9AppForm::WriteGridCsv(const QString &csvPath)
 {
     // Written beside the old file and renamed over it: a crash during the
     // export leaves the previous file whole instead of a cut one.
-    QSaveFile f(csvPath);
-    const QByteArray bytes = StringGrid1->csvBytes();
-    if (!f.open(QIODevice::WriteOnly)) {
+    QString why;
+    if (!ReplaceFileAtomically(csvPath, StringGrid1->csvBytes(), &why)) {
         QMessageBox::warning(this, QString::fromUtf8(kCaption),
-                             QStringLiteral("ファイルを作成できません。\n%1\n%2").arg(csvPath, f.errorString()));
-        return false;
-    }
-    if (f.write(bytes) != bytes.size() || !f.commit()) {
-        QMessageBox::warning(this, QString::fromUtf8(kCaption),
-                             QStringLiteral("ファイルに書き込めません。\n%1\n%2").arg(csvPath, f.errorString()));
+                             QStringLiteral("ファイルを作成できません。\n%1\n%2").arg(csvPath, why));
         return false;
     }
     return true;

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace kx9 {
 
@@ -49,31 +48,6 @@ void PutSettings(IniFile &ini, const ReaderParamBlock &block, bool ver121)
     if (ver121)
         for (int j = 0; j < int(block.area2.size()); ++j)
             ini.writeInteger(kSettingsSection, SettingsKeyArea2(j), block.area2[j]);
-}
-
-bool ReplaceFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
-{
-    const auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    if (IniFile::isReadOnly(path))
-        return fail(QStringLiteral("ファイルが読み取り専用です。"));
-    QSaveFile f(path);
-    // No fallback to writing the file in place: a save that cannot go through
-    // a file beside the target must fail rather than risk a half-written file.
-    f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly))
-        return fail(f.errorString());
-    if (f.write(bytes) != bytes.size()) {
-        const QString why = f.errorString();
-        f.cancelWriting();
-        return fail(why);
-    }
-    if (!f.commit())
-        return fail(f.errorString());
-    return true;
 }
 
 bool WriteSettingsFile(const QString &path, const ReaderParamBlock &block, bool ver121, QString *error)

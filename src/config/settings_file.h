@@ -39,10 +39,6 @@ void PutSettings(IniFile &ini, const ReaderParamBlock &block, bool ver121);
 // failure returns false and says why in `error` (the file is then as it was).
 bool WriteSettingsFile(const QString &path, const ReaderParamBlock &block, bool ver121, QString *error);
 
-// Writes `bytes` to a file beside `path` and renames it over `path`. Never
-// writes `path` in place; a file marked read-only is refused.
-bool ReplaceFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
-
 // The name a file dialog's choice stands for: with the first filter
 // ("設定ファイル") the extension becomes ".KXI" (appended when there is none);
 // with any other filter the name is used as typed.

@@ -214,4 +214,29 @@ void IniFile::writeInteger(const QString &section, const QString &key, int value
     writeString(section, key, QString::number(value));
 }
 
+bool ReplaceFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (IniFile::isReadOnly(path))
+        return fail(QStringLiteral("ファイルが読み取り専用です。"));
+    QSaveFile f(path);
+    // No fallback to writing the file in place: a save that cannot go through
+    // a file beside the target must fail rather than risk a half-written file.
+    f.setDirectWriteFallback(false);
+    if (!f.open(QIODevice::WriteOnly))
+        return fail(f.errorString());
+    if (f.write(bytes) != bytes.size()) {
+        const QString why = f.errorString();
+        f.cancelWriting();
+        return fail(why);
+    }
+    if (!f.commit())
+        return fail(f.errorString());
+    return true;
+}
+
 } // namespace kx9

@@ -2,6 +2,7 @@
 // An in-memory copy of an INI file. Reading and changing keys works on the copy;
 // saving writes the whole copy back, so sections, keys, comments and their order
 // that this program does not know survive. On disk the text is CP932.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -53,5 +54,11 @@ private:
     QVector<Section> sections_;
     QString eol_ = QStringLiteral("\n");
 };
+
+// Writes `bytes` to a file beside `path` and renames it over `path`, so a
+// crash or a full disk leaves the old file whole. Never writes `path` in
+// place; a file marked read-only is refused. On failure returns false and
+// says why in `error` (when given).
+bool ReplaceFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
 
 } // namespace kx9

@@ -16,7 +16,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -605,10 +604,9 @@ bool TDispTagDataDlg::SaveDump(const QString &path, bool hexDump)
     const QByteArray bytes = hexDump ? DumpHex(dump_) : DumpCsv(dump_);
     // Written beside the target and renamed over it: a failed write leaves
     // an older file as it was.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("ファイルに書き込めません。\n%1\n%2").arg(path, f.errorString()));
+    QString why;
+    if (!ReplaceFileAtomically(path, bytes, &why)) {
+        QMessageBox::warning(this, windowTitle(), QStringLiteral("ファイルに書き込めません。\n%1\n%2").arg(path, why));
         return false;
     }
     return true;

@@ -1,9 +1,12 @@
 #include "script/script_runner.h"
+
+#include "link/ini_file.h"
 #include "script/dialog_answerer.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QDialog>
 #include <QFile>
 #include <QHeaderView>
@@ -11,7 +14,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QTextEdit>
@@ -340,9 +342,14 @@ void ScriptRunner::runStep(const ScriptStep &step)
             fail(step.line, QStringLiteral("no dialog or window is open to take a picture of"));
             return;
         }
-        const QImage picture = root->grab().toImage();
-        if (!picture.save(step.name, "PNG"))
-            fail(step.line, QStringLiteral("cannot write %1").arg(step.name));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QString why;
+        if (!root->grab().toImage().save(&buffer, "PNG"))
+            fail(step.line, QStringLiteral("cannot draw the picture for %1").arg(step.name));
+        else if (!ReplaceFileAtomically(step.name, png, &why))
+            fail(step.line, QStringLiteral("cannot write %1: %2").arg(step.name, why));
         else
             completeStep();
         return;
@@ -580,17 +587,11 @@ QString ScriptRunner::gridText() const
 
 bool ScriptRunner::writeFile(const QString &path, const QString &text, QString *why) const
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        *why = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
-        return false;
-    }
     QString body = text;
     if (!body.isEmpty() && !body.endsWith(u'\n'))
         body += u'\n';
-    f.write(body.toUtf8());
-    if (!f.commit()) {
-        *why = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
+    if (!ReplaceFileAtomically(path, body.toUtf8(), why)) {
+        *why = QStringLiteral("cannot write %1: %2").arg(path, *why);
         return false;
     }
     return true;

@@ -137,6 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         auto *c = new Console;
         g_console = c;
         TickTimer::instance().setClock(&Clock);
+        TTelNetCont1Dlg::setIdleSliceMs(0);
         return c;
     }();
 

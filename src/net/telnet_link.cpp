@@ -38,6 +38,7 @@ QString hexLine(const char *prefix, const QByteArray &bytes)
 }
 
 uint32_t now() { return TickTimer::instance().Now(); }
+int g_idleSliceMs = 10;
 
 } // namespace
 
@@ -220,6 +221,8 @@ bool TTelNetCont1Dlg::TelnetQuery(const QByteArray &key)
     return TelnetReadValue();
 }
 
+void TTelNetCont1Dlg::setIdleSliceMs(int ms) { g_idleSliceMs = std::max(ms, 0); }
+
 void TTelNetCont1Dlg::Pause(uint32_t ms)
 {
     const uint32_t start = now();
@@ -227,7 +230,7 @@ void TTelNetCont1Dlg::Pause(uint32_t ms)
     while (self && uint32_t(now() - start) < ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         QEventLoop idle;
-        QTimer::singleShot(10, &idle, &QEventLoop::quit);
+        QTimer::singleShot(g_idleSliceMs, &idle, &QEventLoop::quit);
         idle.exec();
     }
 }
@@ -251,7 +254,7 @@ bool TTelNetCont1Dlg::waitUntil(uint32_t ms, const std::function<bool()> &done, 
             return false;
         }
         QEventLoop idle;
-        QTimer::singleShot(10, &idle, &QEventLoop::quit);
+        QTimer::singleShot(g_idleSliceMs, &idle, &QEventLoop::quit);
         connect(TelnetClient1, &QTcpSocket::readyRead, &idle, &QEventLoop::quit);
         idle.exec();
         if (!self)

@@ -62,6 +62,11 @@ public:
     // Processes window messages for `ms` on the link's own timer.
     void Pause(uint32_t ms);
 
+    // How long a wait sleeps between two looks at the clock when nothing
+    // arrives (10 ms). A harness whose clock jumps ahead sets 0, so a wait
+    // that can no longer be answered ends at once instead of sleeping.
+    static void setIdleSliceMs(int ms);
+
     QString valueText() const { return value_; }
     bool isConnected() const;
     // The bytes in the receive buffer (count of them).

@@ -95,7 +95,7 @@ WideIntEdit *ReplaceWithWideBox(QDialog *dialog, IntEdit *&box)
     wide->setObjectName(box->objectName());
     wide->setRadix(box->radix());
     if (QLayout *l = dialog->layout())
-        l->replaceWidget(box, wide);
+        delete l->replaceWidget(box, wide);   // the layout item of the old box is ours to free
     delete box;
     box = nullptr;
     return wide;

@@ -14,25 +14,6 @@
 
 using namespace kx9;
 
-namespace {
-
-class CountingLog : public LogTarget {
-public:
-    int lineCount() const override { return lines_; }
-    void clearLog() override { lines_ = 0; }
-    void appendLine(const QString &line) override
-    {
-        ++lines_;
-        KX9_FUZZ_CHECK(lines_ <= 250);
-        (void)line.size();
-    }
-
-private:
-    int lines_ = 0;
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     kx9fuzz::App();
@@ -49,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     options.InOutMode = (setup >> 3) & 3;
     options.TagBlockSize = (setup & 0x20) ? 8 : 4;
     MainState state;
-    CountingLog log;
+    kx9fuzz::CountingLog log;
 
     LinkConfig config;
     config.LinkMode = 1;   // no channel until Open(): the harness is the link

@@ -2,6 +2,8 @@
 // Shared by the fuzz targets: one Qt application for the whole run (offscreen,
 // so no display is needed), a reader over the fuzzer's bytes that never runs
 // past them, and a scratch folder in memory for targets that read files.
+#include "link/log_target.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
@@ -83,5 +85,21 @@ private:
             abort();                                                                             \
         }                                                                                        \
     } while (0)
+
+// A log pane that only counts: the monitor's panes are emptied at 250 lines,
+// so more than that at once is a broken promise.
+class CountingLog : public kx9::LogTarget {
+public:
+    int lineCount() const override { return lines_; }
+    void clearLog() override { lines_ = 0; }
+    void appendLine(const QString &) override
+    {
+        ++lines_;
+        KX9_FUZZ_CHECK(lines_ <= 250);
+    }
+
+private:
+    int lines_ = 0;
+};
 
 } // namespace kx9fuzz

@@ -31,16 +31,6 @@ using namespace kx9;
 
 namespace {
 
-class CountingLog : public LogTarget {
-public:
-    int lineCount() const override { return lines_; }
-    void clearLog() override { lines_ = 0; }
-    void appendLine(const QString &) override { ++lines_; KX9_FUZZ_CHECK(lines_ <= 250); }
-
-private:
-    int lines_ = 0;
-};
-
 int Pending(const QTcpSocket *s)
 {
     if (!s)
@@ -149,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (!in.empty())
         console->segments.append(in.take(in.byte()));
 
-    CountingLog log;
+    kx9fuzz::CountingLog log;
     int appLines = 0;
     const AppLogFn appLog = [&](const QString &) { ++appLines; };
     {
